@@ -1,0 +1,13 @@
+#pragma once
+
+#include "clock.h"
+
+namespace tonvela {
+
+// The machine's clock in the user's time zone.
+class SystemClock final : public Clock {
+ public:
+  LocalDateTime now() const override;
+};
+
+}  // namespace tonvela

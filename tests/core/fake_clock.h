@@ -1,0 +1,30 @@
+#pragma once
+
+#include "clock.h"
+
+namespace tonvela::testing {
+
+// A clock that shows whatever time the test sets, and counts how often it was read.
+class FakeClock final : public Clock {
+ public:
+  LocalDateTime now() const override {
+    ++readings;
+    return time;
+  }
+
+  void set(int hour, int minute) {
+    time.hour = hour;
+    time.minute = minute;
+  }
+
+  // Moves on by whole minutes, across midnight if need be.
+  void advanceMinutes(int minutes) {
+    const int total = (time.hour * 60 + time.minute + minutes) % (24 * 60);
+    set(total / 60, total % 60);
+  }
+
+  LocalDateTime time{2026, 12, 8, 9, 0, 0};
+  mutable int readings = 0;
+};
+
+}  // namespace tonvela::testing

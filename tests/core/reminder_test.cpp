@@ -1,0 +1,42 @@
+#include "reminder.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_clock.h"
+#include "recording_sound.h"
+
+namespace tonvela {
+namespace {
+
+using testing::FakeClock;
+using testing::RecordingSound;
+
+TEST(Reminder, LoadStartsFromTheSameValuesEveryTime) {
+  FakeClock clock;
+  RecordingSound sound;
+  Reminder reminder(clock, sound);
+  reminder.Text1_Change(0, "3");
+  reminder.Text1_Change(1, "4");
+  reminder.Timer1_Timer();
+  reminder.Form_Load();
+  EXPECT_EQ(reminder.state().ElapsedMinutes, 0);
+  EXPECT_EQ(reminder.state().DayInterval, 15);
+  EXPECT_EQ(reminder.state().NightInterval, 25);
+}
+
+TEST(Reminder, TypedIntervalIsUsedAtTheNextTick) {
+  FakeClock clock;
+  clock.set(22, 0);
+  RecordingSound sound;
+  Reminder reminder(clock, sound);
+  reminder.Form_Load();
+  reminder.Text1_Change(0, "1");  // the day box does not govern the night
+  reminder.Timer1_Timer();
+  EXPECT_TRUE(sound.played.empty());
+  reminder.Text1_Change(1, "2");
+  reminder.Timer1_Timer();
+  EXPECT_EQ(sound.played.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tonvela

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "clock.h"
+#include "runtime_error.h"
+#include "system_clock.h"
+
+namespace tonvela {
+namespace {
+
+TEST(HourText, IsTwoDigitsOnATwentyFourHourClock) {
+  const std::pair<int, const char*> cases[] = {{0, "00"},  {7, "07"},  {8, "08"},
+                                               {12, "12"}, {17, "17"}, {23, "23"}};
+  for (const auto& [hour, text] : cases) {
+    EXPECT_EQ(hourText(LocalDateTime{2026, 1, 1, hour, 30, 0}), text) << hour;
+  }
+}
+
+// Sets TZ for the life of the object; POSIX zone strings need no tzdata.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone) {
+    if (const char* old = std::getenv("TZ")) saved_ = old;
+    setenv("TZ", zone, 1);
+  }
+  ~ScopedTimeZone() {
+    if (saved_.empty()) {
+      unsetenv("TZ");
+    } else {
+      setenv("TZ", saved_.c_str(), 1);
+    }
+  }
+
+ private:
+  std::string saved_;
+};
+
+int minutesOfDay(const LocalDateTime& t) { return t.hour * 60 + t.minute; }
+
+TEST(SystemClock, FollowsTheLocalTimeZone) {
+  SystemClock clock;
+  LocalDateTime utc;
+  LocalDateTime beijing;
+  {
+    ScopedTimeZone zone("UTC0");
+    utc = clock.now();
+  }
+  {
+    ScopedTimeZone zone("CST-8");  // UTC+8, as in China
+    beijing = clock.now();
+  }
+  // The two readings are taken moments apart; allow one minute between them.
+  const int difference = (minutesOfDay(beijing) - minutesOfDay(utc) + 24 * 60) % (24 * 60);
+  EXPECT_GE(difference, 8 * 60);
+  EXPECT_LE(difference, 8 * 60 + 1);
+}
+
+TEST(RuntimeError, ReportsNumberAndChineseDescription) {
+  const RuntimeError error(ErrorNumber::Overflow);
+  EXPECT_EQ(errorHeading(error.number()), "运行时错误 '6':");
+  EXPECT_EQ(errorDescription(error.number()), "溢出");
+  EXPECT_THROW(raiseOverflow(), RuntimeError);
+}
+
+}  // namespace
+}  // namespace tonvela
