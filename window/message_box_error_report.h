@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include "error_report.h"
+
+namespace tonvela {
+
+inline constexpr const char* kProgramName = "Tonvela";
+
+// The text of the report: the heading, a blank line, the description, as the runtime shows it.
+QString errorReportText(const RuntimeError& error);
+
+// Reports an error that ends the program in a message box titled with the program's name, and on
+// standard error for whoever started the program from a terminal.
+class MessageBoxErrorReport final : public ErrorReport {
+ public:
+  void report(const RuntimeError& error) override;
+
+ private:
+  StderrErrorReport stderrReport_;
+};
+
+}  // namespace tonvela
