@@ -1,0 +1,312 @@
+#include "pulse_playback.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace tonvela {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kApplicationName[] = "Tonvela";
+constexpr char kApplicationId[] = "org.tonvela.Tonvela";
+constexpr char kApplicationIcon[] = "tonvela";
+// Short enough that the call returns soon after the last sample, long enough not to underrun.
+constexpr pa_usec_t kTargetLatencyUs = 100 * PA_USEC_PER_MSEC;
+// A length beyond this is a damaged header, not a sound; it would only push the deadline away.
+constexpr double kLongestSoundSeconds = 24.0 * 3600.0;
+
+struct ProplistDeleter {
+  void operator()(pa_proplist* list) const { pa_proplist_free(list); }
+};
+using Proplist = std::unique_ptr<pa_proplist, ProplistDeleter>;
+
+Clock::duration soundLength(const AudioSource& source) {
+  double seconds = static_cast<double>(source.frames()) / source.sampleRate();
+  seconds = std::clamp(seconds, 0.0, kLongestSoundSeconds);
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// One connection, one stream, one sound: everything is made and freed within a single call.
+class PulseSession {
+ public:
+  PulseSession(AudioSource& source, const PulsePlaybackSettings& settings)
+      : source_(source), settings_(settings) {}
+  ~PulseSession();
+  PulseSession(const PulseSession&) = delete;
+  PulseSession& operator=(const PulseSession&) = delete;
+
+  PlaybackOutcome play();
+
+ private:
+  enum class Wait { Done, Failed, TimedOut };
+
+  bool connect();
+  bool createStream();
+  Wait runUntil(const std::function<bool()>& done, Clock::time_point deadline);
+  void fillStream(std::size_t bytesWanted);
+  void startDrain();
+  bool waitForPlayout(Clock::time_point deadline);
+  std::size_t frameBytes() const {
+    return sizeof(float) * static_cast<std::size_t>(source_.channels());
+  }
+
+  static void onContextState(pa_context* context, void* self);
+  static void onStreamState(pa_stream* stream, void* self);
+  static void onWriteRequest(pa_stream* stream, std::size_t bytes, void* self);
+  static void onDrained(pa_stream* stream, int success, void* self);
+  static void onTimingUpdated(pa_stream* stream, int success, void* self);
+
+  AudioSource& source_;
+  const PulsePlaybackSettings& settings_;
+  pa_mainloop* mainloop_ = nullptr;
+  pa_context* context_ = nullptr;
+  pa_stream* stream_ = nullptr;
+  bool failed_ = false;
+  bool sourceEnded_ = false;
+  bool draining_ = false;
+  bool drained_ = false;
+  bool drainSucceeded_ = false;
+  bool timingUpdated_ = false;
+  std::int64_t framesWritten_ = 0;
+};
+
+PulseSession::~PulseSession() {
+  if (stream_ != nullptr) {
+    pa_stream_set_state_callback(stream_, nullptr, nullptr);
+    pa_stream_set_write_callback(stream_, nullptr, nullptr);
+    pa_stream_disconnect(stream_);
+    pa_stream_unref(stream_);
+  }
+  if (context_ != nullptr) {
+    pa_context_set_state_callback(context_, nullptr, nullptr);
+    pa_context_disconnect(context_);
+    pa_context_unref(context_);
+  }
+  if (mainloop_ != nullptr) {
+    pa_mainloop_free(mainloop_);
+  }
+}
+
+PulseSession::Wait PulseSession::runUntil(const std::function<bool()>& done,
+                                          Clock::time_point deadline) {
+  while (!done()) {
+    if (failed_) {
+      return Wait::Failed;
+    }
+    auto remaining = deadline - Clock::now();
+    if (remaining <= Clock::duration::zero()) {
+      return Wait::TimedOut;
+    }
+    auto micros = std::chrono::duration_cast<std::chrono::microseconds>(remaining).count();
+    // Rounded up so the loop does not spin through the last fraction of a microsecond.
+    int timeout = static_cast<int>(std::min<long long>(micros + 1, INT_MAX));
+    if (pa_mainloop_prepare(mainloop_, timeout) < 0 || pa_mainloop_poll(mainloop_) < 0 ||
+        pa_mainloop_dispatch(mainloop_) < 0) {
+      return Wait::Failed;
+    }
+  }
+  return Wait::Done;
+}
+
+bool PulseSession::connect() {
+  mainloop_ = pa_mainloop_new();
+  if (mainloop_ == nullptr) {
+    return false;
+  }
+  Proplist props(pa_proplist_new());
+  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_NAME, kApplicationName);
+  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ID, kApplicationId);
+  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ICON_NAME, kApplicationIcon);
+  context_ =
+      pa_context_new_with_proplist(pa_mainloop_get_api(mainloop_), kApplicationName, props.get());
+  if (context_ == nullptr) {
+    return false;
+  }
+  pa_context_set_state_callback(context_, &PulseSession::onContextState, this);
+  const char* server = settings_.serverAddress.empty() ? nullptr : settings_.serverAddress.c_str();
+  // No autospawn: starting a sound server is the desktop's business, and it could take long.
+  return pa_context_connect(context_, server, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+}
+
+bool PulseSession::createStream() {
+  pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(source_.sampleRate()),
+                      static_cast<std::uint8_t>(source_.channels())};
+  pa_channel_map map;
+  pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX);
+  Proplist props(pa_proplist_new());
+  // "event": the desktop mixer lists it with its own volume, under the system-sounds control.
+  pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "event");
+  pa_proplist_sets(props.get(), PA_PROP_MEDIA_NAME, settings_.mediaName.c_str());
+  stream_ =
+      pa_stream_new_with_proplist(context_, settings_.mediaName.c_str(), &spec, &map, props.get());
+  if (stream_ == nullptr) {
+    return false;
+  }
+  pa_stream_set_state_callback(stream_, &PulseSession::onStreamState, this);
+  pa_stream_set_write_callback(stream_, &PulseSession::onWriteRequest, this);
+  pa_buffer_attr buffer{};
+  buffer.maxlength = UINT32_MAX;
+  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+  buffer.prebuf = UINT32_MAX;
+  buffer.minreq = UINT32_MAX;
+  buffer.fragsize = UINT32_MAX;
+  return pa_stream_connect_playback(stream_, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr,
+                                    nullptr) >= 0;
+}
+
+// Writes straight into the server's buffer, chunk by chunk, so no copy of the sound is kept.
+void PulseSession::fillStream(std::size_t bytesWanted) {
+  while (bytesWanted >= frameBytes() && !sourceEnded_) {
+    void* buffer = nullptr;
+    std::size_t bytes = bytesWanted;
+    if (pa_stream_begin_write(stream_, &buffer, &bytes) < 0) {
+      failed_ = true;
+      return;
+    }
+    std::size_t maxFrames = std::min(bytes, bytesWanted) / frameBytes();
+    std::size_t frames = maxFrames == 0 ? 0 : source_.read(static_cast<float*>(buffer), maxFrames);
+    if (frames == 0) {
+      pa_stream_cancel_write(stream_);
+      sourceEnded_ = true;
+      break;
+    }
+    if (pa_stream_write(stream_, buffer, frames * frameBytes(), nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+      failed_ = true;
+      return;
+    }
+    framesWritten_ += static_cast<std::int64_t>(frames);
+    bytesWanted -= frames * frameBytes();
+    // Known end: drain now rather than wait for the server to ask for more.
+    sourceEnded_ = framesWritten_ >= source_.frames();
+  }
+  if (sourceEnded_) {
+    startDrain();
+  }
+}
+
+void PulseSession::startDrain() {
+  if (draining_) {
+    return;
+  }
+  draining_ = true;
+  pa_operation* operation = pa_stream_drain(stream_, &PulseSession::onDrained, this);
+  if (operation == nullptr) {
+    failed_ = true;
+    return;
+  }
+  pa_operation_unref(operation);
+}
+
+PlaybackOutcome PulseSession::play() {
+  const auto start = Clock::now();
+  const auto connectDeadline = start + settings_.connectTimeout;
+  if (!connect()) {
+    return PlaybackOutcome::NoServer;
+  }
+  auto contextReady = [this] { return pa_context_get_state(context_) == PA_CONTEXT_READY; };
+  switch (runUntil(contextReady, connectDeadline)) {
+    case Wait::Done:
+      break;
+    case Wait::Failed:
+      return PlaybackOutcome::NoServer;
+    case Wait::TimedOut:
+      return PlaybackOutcome::TimedOut;
+  }
+  if (!createStream()) {
+    return PlaybackOutcome::ServerFailed;
+  }
+  const auto deadline = start + soundLength(source_) + settings_.deadlineSlack;
+  switch (runUntil([this] { return drained_; }, deadline)) {
+    case Wait::Done:
+      break;
+    case Wait::Failed:
+      return source_.failed() ? PlaybackOutcome::SourceFailed : PlaybackOutcome::ServerFailed;
+    case Wait::TimedOut:
+      return PlaybackOutcome::TimedOut;
+  }
+  if (source_.failed()) {
+    return PlaybackOutcome::SourceFailed;
+  }
+  if (!drainSucceeded_) {
+    return PlaybackOutcome::ServerFailed;
+  }
+  return waitForPlayout(deadline) ? PlaybackOutcome::Played : PlaybackOutcome::ServerFailed;
+}
+
+// The server acknowledges a drain once the sink has taken the last sample into its device
+// buffer, not once it has been heard; what is still in that buffer is waited out here, so the
+// call does not return while the sound is still playing.
+bool PulseSession::waitForPlayout(Clock::time_point deadline) {
+  pa_operation* operation =
+      pa_stream_update_timing_info(stream_, &PulseSession::onTimingUpdated, this);
+  if (operation == nullptr) {
+    return false;
+  }
+  pa_operation_unref(operation);
+  if (runUntil([this] { return timingUpdated_; }, deadline) != Wait::Done) {
+    return false;
+  }
+  pa_usec_t latency = 0;
+  int negative = 0;
+  if (pa_stream_get_latency(stream_, &latency, &negative) != 0 || negative != 0) {
+    return true;  // nothing left to hear
+  }
+  auto playedOut = std::min(deadline, Clock::now() + std::chrono::microseconds(latency));
+  return runUntil([] { return false; }, playedOut) == Wait::TimedOut;
+}
+
+void PulseSession::onContextState(pa_context* context, void* self) {
+  pa_context_state_t state = pa_context_get_state(context);
+  if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
+    static_cast<PulseSession*>(self)->failed_ = true;
+  }
+}
+
+void PulseSession::onStreamState(pa_stream* stream, void* self) {
+  pa_stream_state_t state = pa_stream_get_state(stream);
+  if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
+    static_cast<PulseSession*>(self)->failed_ = true;
+  }
+}
+
+void PulseSession::onWriteRequest(pa_stream*, std::size_t bytes, void* self) {
+  static_cast<PulseSession*>(self)->fillStream(bytes);
+}
+
+void PulseSession::onDrained(pa_stream*, int success, void* self) {
+  auto* session = static_cast<PulseSession*>(self);
+  session->drained_ = true;
+  session->drainSucceeded_ = success != 0;
+}
+
+void PulseSession::onTimingUpdated(pa_stream*, int, void* self) {
+  static_cast<PulseSession*>(self)->timingUpdated_ = true;
+}
+
+}  // namespace
+
+bool pulseCanTake(int sampleRate, int channels) {
+  if (channels < 1 || channels > static_cast<int>(PA_CHANNELS_MAX) || sampleRate < 1 ||
+      static_cast<std::uint32_t>(sampleRate) > PA_RATE_MAX) {
+    return false;
+  }
+  pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate),
+                      static_cast<std::uint8_t>(channels)};
+  return pa_sample_spec_valid(&spec) != 0 && pa_channels_valid(spec.channels) != 0;
+}
+
+PlaybackOutcome playThroughPulse(AudioSource& source, const PulsePlaybackSettings& settings) {
+  if (!pulseCanTake(source.sampleRate(), source.channels()) || source.frames() <= 0) {
+    return PlaybackOutcome::Unplayable;
+  }
+  PulseSession session(source, settings);
+  return session.play();
+}
+
+}  // namespace tonvela

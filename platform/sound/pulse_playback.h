@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "audio_source.h"
+
+namespace tonvela {
+
+enum class PlaybackOutcome {
+  Played,        // every sample reached the server and it reported the stream drained
+  Unplayable,    // the sound's rate or channel count is one the server cannot take
+  SourceFailed,  // the sound stopped before its announced end (truncated or damaged data)
+  NoServer,      // no sound server could be reached
+  ServerFailed,  // the server refused the stream or went away during playback
+  TimedOut,      // the server stopped answering; gave up at the deadline
+};
+
+struct PulsePlaybackSettings {
+  std::string serverAddress;  // empty: libpulse's usual lookup ($PULSE_SERVER, the user's socket)
+  std::string mediaName;      // what the desktop mixer shows for the stream
+  // Playback gives up this long after the sound should have ended.
+  std::chrono::milliseconds deadlineSlack{3000};
+  // Reaching the server and having the stream accepted may take at most this long.
+  std::chrono::milliseconds connectTimeout{2000};
+};
+
+// Plays the source to the end through the PulseAudio protocol (also served by PipeWire) and
+// returns when the server reports it drained. Runs a private main loop in the calling thread;
+// every wait in it is bounded by the settings above.
+PlaybackOutcome playThroughPulse(AudioSource& source, const PulsePlaybackSettings& settings);
+
+// True when libpulse accepts a float stream of this rate and channel count. libpulse aborts
+// the process on some invalid specs, so this is checked before any stream is made.
+bool pulseCanTake(int sampleRate, int channels);
+
+}  // namespace tonvela

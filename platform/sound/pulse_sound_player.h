@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sound_player.h"
+
+namespace tonvela {
+
+enum class PlaybackOutcome;
+
+// Plays a sound file to its end through the desktop's PulseAudio (or PipeWire) server, in the
+// calling thread, with every wait bounded. A file that is missing or cannot be played is replaced
+// by the desktop's default sound, or by a built-in chime where no sound theme is installed.
+class PulseSoundPlayer final : public SoundPlayer {
+ public:
+  // Defaults are what the program uses; tests narrow them.
+  struct Options {
+    // Where a bare name is looked for; empty: the current directory, then the program's own.
+    std::vector<std::filesystem::path> searchDirs;
+    // Base directories of the sound theme lookup; unset: from $XDG_DATA_HOME and $XDG_DATA_DIRS.
+    // An empty list skips the theme and goes straight to the built-in chime.
+    std::optional<std::vector<std::filesystem::path>> themeDataDirs;
+    // Empty: libpulse's usual lookup ($PULSE_SERVER, then the user's own server socket).
+    std::string serverAddress;
+    // How long after the sound's own length the call waits before giving up.
+    std::chrono::milliseconds deadlineSlack{3000};
+  };
+
+  PulseSoundPlayer();
+  explicit PulseSoundPlayer(Options options);
+
+  // True when the file, or the default sound standing in for it, played to its end.
+  bool playSync(const std::string& fileName) override;
+
+ private:
+  PlaybackOutcome playNamedFile(const std::string& fileName);
+  PlaybackOutcome playDefaultSound();
+  PlaybackOutcome playThemeSound();
+  PlaybackOutcome playFromDescriptor(int fd, const std::string& mediaName);
+
+  Options options_;
+};
+
+}  // namespace tonvela

@@ -1,0 +1,118 @@
+// A sound server that freezes, dies or is absent must never hold the caller past its deadline.
+// Each test runs its own private server, so freezing or killing it spares the shared one.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "pulse_sound_player.h"
+#include "test_sounds.h"
+
+namespace tonvela::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Seconds = std::chrono::duration<double>;
+
+constexpr char kVoiceName[] = "语音文件.WAV";
+constexpr auto kSlack = 1000ms;
+
+class PrivateServer : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(std::system(serverCommand("start").c_str()), 0);
+    // Two seconds of sound: long enough to act on the server while it plays.
+    std::vector<float> samples(2 * 44100, 0.2F);
+    writeSound(dir_.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, samples);
+  }
+  void TearDown() override { std::system(serverCommand("stop").c_str()); }
+
+  std::string serverCommand(const char* action) const {
+    return std::string(TONVELA_PULSE_SERVER_SCRIPT) + " " + action + " " +
+           (dir_.path() / "server").string() + " >/dev/null";
+  }
+  std::string address() const { return "unix:" + (dir_.path() / "server/native").string(); }
+  pid_t serverPid() const {
+    std::ifstream file(dir_.path() / "server/runtime/pulse/pid");
+    pid_t pid = -1;
+    file >> pid;
+    return pid;
+  }
+
+  PulseSoundPlayer player(const std::string& server) const {
+    PulseSoundPlayer::Options options;
+    options.searchDirs = {dir_.path()};
+    options.themeDataDirs = std::vector<std::filesystem::path>{};
+    options.serverAddress = server;
+    options.deadlineSlack = kSlack;
+    return PulseSoundPlayer(options);
+  }
+
+  // Plays the two-second file and, after `delay`, sends `signal` to the server.
+  std::pair<bool, Seconds> playAndSignal(int signal, std::chrono::milliseconds delay) {
+    auto sound = player(address());
+    pid_t pid = serverPid();
+    EXPECT_GT(pid, 0);
+    std::thread disturber([&] {
+      std::this_thread::sleep_for(delay);
+      ::kill(pid, signal);
+    });
+    auto start = std::chrono::steady_clock::now();
+    bool result = sound.playSync(kVoiceName);
+    Seconds elapsed = std::chrono::steady_clock::now() - start;
+    disturber.join();
+    ::kill(pid, SIGCONT);
+    return {result, elapsed};
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(PrivateServer, FrozenMidPlayGivesUpAtTheDeadline) {
+  auto [result, elapsed] = playAndSignal(SIGSTOP, 500ms);
+  EXPECT_FALSE(result);
+  // The deadline: the sound's two seconds plus the slack, counted from the call.
+  EXPECT_GE(elapsed.count(), 2.0 + 1.0 - 0.01);
+  EXPECT_LT(elapsed.count(), 2.0 + 1.0 + 0.5);
+}
+
+TEST_F(PrivateServer, KilledMidPlayFailsAtOnce) {
+  auto [result, elapsed] = playAndSignal(SIGKILL, 500ms);
+  EXPECT_FALSE(result);
+  EXPECT_LT(elapsed.count(), 0.5 + 0.3);
+}
+
+TEST_F(PrivateServer, FrozenBeforeTheCallFailsWithinTheConnectTimeout) {
+  pid_t pid = serverPid();
+  ASSERT_GT(pid, 0);
+  ::kill(pid, SIGSTOP);
+  auto sound = player(address());
+  auto start = std::chrono::steady_clock::now();
+  bool result = sound.playSync(kVoiceName);
+  Seconds elapsed = std::chrono::steady_clock::now() - start;
+  ::kill(pid, SIGCONT);
+  EXPECT_FALSE(result);
+  EXPECT_LT(elapsed.count(), 2.5);
+}
+
+TEST_F(PrivateServer, NoServerFailsWithinASecond) {
+  // A socket left behind by a dead server, and an address where nothing ever was.
+  pid_t pid = serverPid();
+  ASSERT_GT(pid, 0);
+  ::kill(pid, SIGKILL);
+  std::this_thread::sleep_for(100ms);
+  for (const std::string& server : {address(), "unix:" + (dir_.path() / "nothing").string()}) {
+    auto sound = player(server);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(sound.playSync(kVoiceName)) << server;
+    Seconds elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed.count(), 1.0) << server;
+  }
+}
+
+}  // namespace
+}  // namespace tonvela::test

@@ -1,0 +1,281 @@
+// Plays through the shared test server (a null sink) and checks what the sink's monitor heard.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "chime.h"
+#include "pulse_sound_player.h"
+#include "sink_recorder.h"
+#include "test_sounds.h"
+
+namespace tonvela::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Seconds = std::chrono::duration<double>;
+
+constexpr char kVoiceName[] = "语音文件.WAV";
+
+struct Played {
+  bool result = false;
+  Seconds elapsed{};
+  std::vector<double> envelope;
+};
+
+PulseSoundPlayer playerIn(const std::filesystem::path& dir) {
+  PulseSoundPlayer::Options options;
+  options.searchDirs = {dir};
+  options.themeDataDirs = std::vector<std::filesystem::path>{};  // no theme: the chime stands in
+  return PulseSoundPlayer(options);
+}
+
+Played playAndRecord(PulseSoundPlayer& player, const std::string& name = kVoiceName) {
+  SinkRecorder recorder;
+  auto start = std::chrono::steady_clock::now();
+  Played played;
+  played.result = player.playSync(name);
+  played.elapsed = std::chrono::steady_clock::now() - start;
+  played.envelope = energyEnvelope(recorder.stop(), SinkRecorder::kRate);
+  return played;
+}
+
+std::vector<double> chimeEnvelope() {
+  std::vector<float> samples;
+  for (std::int64_t i = 0; i < Chime::kFrames; ++i) {
+    samples.push_back(Chime::sampleAt(i));
+  }
+  return energyEnvelope(samples, Chime::kSampleRate);
+}
+
+Seconds lengthOf(const std::vector<float>& samples, int rate) {
+  return Seconds(static_cast<double>(samples.size()) / rate);
+}
+
+// The recording holds the reference once, at about its own level, and nothing else.
+void expectHeard(const Played& played, const std::vector<double>& reference) {
+  EnvelopeMatch match = matchEnvelope(played.envelope, reference);
+  EXPECT_GT(match.correlation, 0.9);
+  EXPECT_GT(match.gain, 0.5);
+  EXPECT_LT(match.gain, 1.5);
+  EXPECT_LT(match.strayLevel, 0.1);
+}
+
+void expectTiming(const Played& played, Seconds length) {
+  // A few ms of leeway: the sink's clock and the steady clock are not the same clock.
+  EXPECT_GE(played.elapsed.count(), length.count() - 0.005);
+  EXPECT_LE(played.elapsed.count(), length.count() + 1.0);
+}
+
+std::string sinkInputsWhilePlaying(std::future<bool>& playing) {
+  std::string listing;
+  auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (listing.find("Sink Input #") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline &&
+         playing.wait_for(20ms) == std::future_status::timeout) {
+    listing.clear();
+    if (FILE* pipe = ::popen("pactl list sink-inputs", "r")) {
+      std::array<char, 4096> buffer{};
+      while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
+        listing.append(buffer.data(), n);
+      }
+      ::pclose(pipe);
+    }
+  }
+  return listing;
+}
+
+TEST(PulseSoundPlayer, PlaysTheSampleVoiceToItsEndBeforeReturning) {
+  TempDir dir;
+  std::filesystem::copy_file(TONVELA_SAMPLE_VOICE, dir.path() / kVoiceName);
+  int rate = 0;
+  auto voice = readMono(TONVELA_SAMPLE_VOICE, &rate);
+  auto player = playerIn(dir.path());
+
+  Played played = playAndRecord(player);
+
+  EXPECT_TRUE(played.result);
+  expectTiming(played, lengthOf(voice, rate));
+  expectHeard(played, energyEnvelope(voice, rate));
+}
+
+TEST(PulseSoundPlayer, StreamIsNamedForTheDesktopMixer) {
+  TempDir dir;
+  writeSound(dir.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, toneBursts(44100));
+  auto player = playerIn(dir.path());
+
+  std::future<bool> playing =
+      std::async(std::launch::async, [&] { return player.playSync(kVoiceName); });
+  std::string listing = sinkInputsWhilePlaying(playing);
+  EXPECT_TRUE(playing.get());
+
+  EXPECT_NE(listing.find("application.name = \"Tonvela\""), std::string::npos) << listing;
+  EXPECT_NE(listing.find("application.id = \"org.tonvela.Tonvela\""), std::string::npos);
+  EXPECT_NE(listing.find("application.icon_name = \"tonvela\""), std::string::npos);
+  EXPECT_NE(listing.find("media.role = \"event\""), std::string::npos);
+  EXPECT_NE(listing.find("media.name = \"语音文件.WAV\""), std::string::npos);
+}
+
+struct FormatCase {
+  const char* name;
+  int format;
+  int rate;
+  int channels;
+};
+
+class PlaysEachFormat : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
+  const FormatCase& c = GetParam();
+  TempDir dir;
+  auto bursts = toneBursts(c.rate);
+  writeSound(dir.path() / kVoiceName, c.format, c.rate, bursts, c.channels);
+  auto player = playerIn(dir.path());
+
+  Played played = playAndRecord(player);
+
+  EXPECT_TRUE(played.result);
+  expectTiming(played, lengthOf(bursts, c.rate));
+  EnvelopeMatch match = matchEnvelope(played.envelope, energyEnvelope(bursts, c.rate));
+  EXPECT_GT(match.correlation, 0.9);
+  // GSM's lossy frames leave some noise just outside the bursts.
+  EXPECT_LT(match.strayLevel, 0.25);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wav, PlaysEachFormat,
+    testing::Values(FormatCase{"pcm16_44k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1},
+                    FormatCase{"u8_22k", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1},
+                    FormatCase{"pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 44100, 1},
+                    FormatCase{"pcm32", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 44100, 1},
+                    FormatCase{"float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1},
+                    FormatCase{"ulaw_8k", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000, 1},
+                    FormatCase{"alaw_8k", SF_FORMAT_WAV | SF_FORMAT_ALAW, 8000, 1},
+                    FormatCase{"ima_adpcm", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 22050, 1},
+                    FormatCase{"ms_adpcm", SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM, 22050, 1},
+                    FormatCase{"gsm_8k", SF_FORMAT_WAV | SF_FORMAT_GSM610, 8000, 1},
+                    FormatCase{"stereo", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2},
+                    FormatCase{"pcm16_48k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1},
+                    FormatCase{"wavex_6ch", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 48000, 6}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Whatever stands under the name, when it cannot be played the call moves on to the default
+// sound (the built-in chime here, no theme being given) without waiting on the file.
+struct BadFileCase {
+  const char* name;
+  void (*make)(const std::filesystem::path& file);
+};
+
+void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::string fileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeBurstsWav(const std::filesystem::path& file) {
+  writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, toneBursts(44100));
+}
+
+// Overwrites a little-endian field of the canonical 44-byte WAV header.
+void patchHeader(const std::filesystem::path& file, std::size_t offset, std::uint32_t value,
+                 std::size_t width) {
+  std::string bytes = fileBytes(file);
+  for (std::size_t i = 0; i < width; ++i) {
+    bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  }
+  writeBytes(file, bytes);
+}
+
+const BadFileCase kBadFiles[] = {
+    {"missing", [](const std::filesystem::path&) {}},
+    {"fifo", [](const std::filesystem::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }},
+    {"directory", [](const std::filesystem::path& f) { std::filesystem::create_directory(f); }},
+    {"empty", [](const std::filesystem::path& f) { writeBytes(f, ""); }},
+    {"garbage", [](const std::filesystem::path& f) { writeBytes(f, std::string(5000, '\x5a')); }},
+    {"truncated_header",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       writeBytes(f, fileBytes(f).substr(0, 30));
+     }},
+    {"truncated_data",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       writeBytes(f, fileBytes(f).substr(0, 44 + 2000));
+     }},
+    {"channels_300",
+     [](const std::filesystem::path& f) {
+       writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, std::vector<float>(800, 0.3F), 300);
+     }},
+    {"rate_zero",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       patchHeader(f, 24, 0, 4);
+     }},
+    {"rate_4g",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       patchHeader(f, 24, 0xFFFFFFFFU, 4);
+     }},
+};
+
+class FallsBackToTheChime : public testing::TestWithParam<BadFileCase> {};
+
+TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
+  TempDir dir;
+  GetParam().make(dir.path() / kVoiceName);
+  auto player = playerIn(dir.path());
+
+  Played played = playAndRecord(player);
+
+  EXPECT_TRUE(played.result);
+  expectTiming(played, Seconds(static_cast<double>(Chime::kFrames) / Chime::kSampleRate));
+  expectHeard(played, chimeEnvelope());
+}
+
+INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(kBadFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PulseSoundPlayer, MissingFilePlaysTheSoundThemesAlarm) {
+  TempDir dir;
+  auto themeDir = dir.path() / "data/sounds/freedesktop/stereo";
+  std::filesystem::create_directories(themeDir);
+  auto bursts = toneBursts(44100);
+  writeSound(themeDir / "complete.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, bursts);
+  PulseSoundPlayer::Options options;
+  options.searchDirs = {dir.path()};
+  options.themeDataDirs = std::vector<std::filesystem::path>{dir.path() / "data"};
+  PulseSoundPlayer player(options);
+
+  Played played = playAndRecord(player);
+
+  EXPECT_TRUE(played.result);
+  expectHeard(played, energyEnvelope(bursts, 44100));
+}
+
+TEST(PulseSoundPlayer, ReadsTheFileAfreshAtEachCall) {
+  TempDir dir;
+  auto player = playerIn(dir.path());
+  writeBurstsWav(dir.path() / kVoiceName);
+  Played first = playAndRecord(player);
+
+  int rate = 0;
+  auto voice = readMono(TONVELA_SAMPLE_VOICE, &rate);
+  std::filesystem::copy_file(TONVELA_SAMPLE_VOICE, dir.path() / "语音文件.wav");
+  std::filesystem::remove(dir.path() / kVoiceName);
+  Played second = playAndRecord(player);
+
+  expectHeard(first, energyEnvelope(toneBursts(44100), 44100));
+  expectHeard(second, energyEnvelope(voice, rate));
+}
+
+}  // namespace
+}  // namespace tonvela::test
