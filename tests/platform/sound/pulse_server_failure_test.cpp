@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -66,6 +67,7 @@ class PrivateServer : public testing::Test {
     Seconds elapsed = std::chrono::steady_clock::now() - start;
     disturber.join();
     ::kill(pid, SIGCONT);
+    std::printf("returned %s after %.3f s\n", result ? "true" : "false", elapsed.count());
     return {result, elapsed};
   }
 
@@ -95,6 +97,7 @@ TEST_F(PrivateServer, FrozenBeforeTheCallFailsWithinTheConnectTimeout) {
   bool result = sound.playSync(kVoiceName);
   Seconds elapsed = std::chrono::steady_clock::now() - start;
   ::kill(pid, SIGCONT);
+  std::printf("returned %s after %.3f s\n", result ? "true" : "false", elapsed.count());
   EXPECT_FALSE(result);
   EXPECT_LT(elapsed.count(), 2.5);
 }
@@ -110,6 +113,7 @@ TEST_F(PrivateServer, NoServerFailsWithinASecond) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(sound.playSync(kVoiceName)) << server;
     Seconds elapsed = std::chrono::steady_clock::now() - start;
+    std::printf("%s: failed after %.3f s\n", server.c_str(), elapsed.count());
     EXPECT_LT(elapsed.count(), 1.0) << server;
   }
 }

@@ -43,6 +43,8 @@ Played playAndRecord(PulseSoundPlayer& player, const std::string& name = kVoiceN
   played.result = player.playSync(name);
   played.elapsed = std::chrono::steady_clock::now() - start;
   played.envelope = energyEnvelope(recorder.stop(), SinkRecorder::kRate);
+  std::printf("returned %s after %.3f s\n", played.result ? "true" : "false",
+              played.elapsed.count());
   return played;
 }
 
