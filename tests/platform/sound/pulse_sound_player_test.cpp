@@ -251,7 +251,10 @@ TEST(PulseSoundPlayer, MissingFilePlaysTheSoundThemesAlarm) {
   auto themeDir = dir.path() / "data/sounds/freedesktop/stereo";
   std::filesystem::create_directories(themeDir);
   auto bursts = toneBursts(44100);
-  writeSound(themeDir / "complete.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, bursts);
+  // Themes ship Ogg Vorbis (.oga); a lower-ranked name beside it must not be chosen.
+  writeSound(themeDir / "complete.oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, bursts);
+  writeSound(themeDir / "bell.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100,
+             std::vector<float>(44100, 0.3F));
   PulseSoundPlayer::Options options;
   options.searchDirs = {dir.path()};
   options.themeDataDirs = std::vector<std::filesystem::path>{dir.path() / "data"};
