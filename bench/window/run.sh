@@ -8,20 +8,39 @@
 #   bench/window/run.sh [build dir]   (default build/release)
 set -euo pipefail
 build=$(realpath "${1:-build/release}")
-runs=${TONVELA_BENCH_RUNS:-9}
+runs=${TONVELA_BENCH_RUNS:-15}
 
 work=$(mktemp -d)
 xvfb_pid=""
 cleanup() {
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+  [[ -s $work/stderr ]] && grep -v XDG_RUNTIME_DIR "$work/stderr" >&2
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.05; done
-export DISPLAY=:$(cat "$work/display")
+# A display of our own, at a number other programs on this machine are unlikely to pick (several
+# test runs may share the machine). -noreset: the server must not reset between the programs
+# measured one after the other, or a start may find it mid-reset. Waits until it answers.
+start_xvfb() {
+  local n
+  for ((n = 300 + RANDOM % 400; n < 1000; n++)); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp -noreset 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+      if xwininfo -root -display ":$n" >/dev/null 2>&1; then
+        export DISPLAY=:$n
+        return 0
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+  done
+  return 1
+}
+start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
 # The program's sound server is not part of the comparison: no server to connect to.
 export PULSE_SERVER=unix:$work/no-pulse-server
 
@@ -31,7 +50,7 @@ now_us() { echo $(($(date +%s%N) / 1000)); }
 measure() {
   local program=$1 title=$2 started pid mapped_us rss
   started=$(now_us)
-  "$program" 2>/dev/null &
+  "$program" 2>>"$work/stderr" &
   pid=$!
   until xwininfo -name "$title" 2>/dev/null | grep -q IsViewable; do
     sleep 0.002

@@ -28,16 +28,35 @@ fail() {
   exit 1
 }
 
-# A display of our own; Xvfb writes the number it picked.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-pids+=($!)
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.05; done
-[[ -s $work/display ]] || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+# A display of our own, at a number other programs on this machine are unlikely to pick (several
+# test runs may share the machine). -noreset: the server must not reset between the programs
+# measured one after the other, or a start may find it mid-reset. Waits until it answers.
+start_xvfb() {
+  local n
+  for ((n = 300 + RANDOM % 400; n < 1000; n++)); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp -noreset 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+      if xwininfo -root -display ":$n" >/dev/null 2>&1; then
+        export DISPLAY=:$n
+        return 0
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+  done
+  return 1
+}
+xvfb_pid=""
+start_xvfb || fail "Xvfb did not start"
+pids+=("$xvfb_pid")
 
 parecord --device="$TONVELA_TEST_SINK.monitor" --file-format=wav --channels=1 --rate=16000 \
   "$work/sink.wav" &
-pids+=($!)
+parecord_pid=$!
+pids+=("$parecord_pid")
 
 # Started from an empty folder, as a desktop launcher would: the voice file beside the program
 # must be found.
@@ -67,7 +86,7 @@ while ((SECONDS - started < kFirstTickS + 10)); do
   kill -0 "$tonvela_pid" 2>/dev/null || fail "tonvela ended early"
   sleep 1
 done
-kill -INT "${pids[1]}" 2>/dev/null || true # parecord finishes its file on SIGINT
+kill -INT "$parecord_pid" 2>/dev/null || true # parecord finishes its file on SIGINT
 sleep 0.5
 
 peak() { sox "$work/sink.wav" -n trim "$@" stat 2>&1 | awk '/Maximum amplitude/ {print $3}'; }
