@@ -136,27 +136,34 @@ void Form14021::deliver(Handler&& handler) noexcept {
   if (ended_) {
     return;  // the program is ending; events still queued must not run the reminder again
   }
+  std::exception_ptr error;
   try {
     handler();
-  } catch (const RuntimeError& error) {
-    ended_ = true;
-    Timer1->stop();
-    errorReport_.report(error);
-    endProgramAfterError();
-  } catch (const std::exception& error) {
-    ended_ = true;
-    Timer1->stop();
-    std::fprintf(stderr, "tonvela: %s\n", error.what());
-    endProgramAfterError();
+    return;
   } catch (...) {
-    ended_ = true;
-    Timer1->stop();
+    error = std::current_exception();
+  }
+  // Stop first: the report's message box runs an event loop of its own, in which no further tick
+  // or edit may reach the reminder.
+  ended_ = true;
+  Timer1->stop();
+  report(error);
+  endProgram();
+}
+
+void Form14021::report(const std::exception_ptr& error) noexcept {
+  try {
+    std::rethrow_exception(error);
+  } catch (const RuntimeError& runtimeError) {
+    errorReport_.report(runtimeError);
+  } catch (const std::exception& otherError) {
+    std::fprintf(stderr, "tonvela: %s\n", otherError.what());
+  } catch (...) {
     std::fputs("tonvela: unknown error\n", stderr);
-    endProgramAfterError();
   }
 }
 
-void Form14021::endProgramAfterError() noexcept {
+void Form14021::endProgram() noexcept {
   hide();
   // Queued, so it also ends a program whose event loop has not started yet (an error at load).
   QMetaObject::invokeMethod(

@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 
 #include "clock.h"
 #include "error_report.h"
@@ -46,7 +47,8 @@ class Form14021 final : public QWidget {
   // the program: no exception may cross Qt's event loop.
   template <typename Handler>
   void deliver(Handler&& handler) noexcept;
-  void endProgramAfterError() noexcept;
+  void report(const std::exception_ptr& error) noexcept;
+  void endProgram() noexcept;
 
   Reminder reminder_;
   ErrorReport& errorReport_;
