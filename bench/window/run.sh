@@ -19,27 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of our own, at a number other programs on this machine are unlikely to pick (several
-# test runs may share the machine). -noreset: the server must not reset between the programs
-# measured one after the other, or a start may find it mid-reset. Waits until it answers.
-start_xvfb() {
-  local n
-  for ((n = 300 + RANDOM % 400; n < 1000; n++)); do
-    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp -noreset 2>/dev/null &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-      if xwininfo -root -display ":$n" >/dev/null 2>&1; then
-        export DISPLAY=:$n
-        return 0
-      fi
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.05
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
-  done
-  return 1
-}
+source "$(dirname "$0")/../../tests/support/xvfb.sh"
 start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
 # The program's sound server is not part of the comparison: no server to connect to.
 export PULSE_SERVER=unix:$work/no-pulse-server
