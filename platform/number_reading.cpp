@@ -85,8 +85,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // The parts of a number found by the grammar, as views into the folded text.
 struct NumberText {
   bool negative = false;
-  std::string_view body;      // digits, fraction and exponent, without sign or blanks
-  long decimalMagnitude = 0;  // roughly log10 of the value, to tell overflow from underflow
+  std::string_view body;  // digits, fraction and exponent, without sign or blanks
 };
 
 std::size_t skipDigits(std::string_view text, std::size_t pos) {
@@ -94,58 +93,58 @@ std::size_t skipDigits(std::string_view text, std::size_t pos) {
   return pos;
 }
 
+std::size_t skipSign(std::string_view text, std::size_t pos) {
+  return pos < text.size() && (text[pos] == '+' || text[pos] == '-') ? pos + 1 : pos;
+}
+
 // Matches: blanks, sign, digits[.digits] | .digits, optional e[sign]digits, blanks.
 std::optional<NumberText> matchNumber(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size() && isBlank(text[pos])) ++pos;
   NumberText number;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    number.negative = text[pos] == '-';
-    ++pos;
-  }
+  number.negative = pos < text.size() && text[pos] == '-';
+  pos = skipSign(text, pos);
+
   const std::size_t bodyStart = pos;
-  const std::size_t integerEnd = skipDigits(text, pos);
-  std::size_t mantissaDigits = integerEnd - pos;
-  pos = integerEnd;
-  std::size_t fractionStart = pos;
+  pos = skipDigits(text, pos);
+  std::size_t mantissaDigits = pos - bodyStart;
   if (pos < text.size() && text[pos] == '.') {
-    fractionStart = pos + 1;
+    const std::size_t fractionStart = pos + 1;
     pos = skipDigits(text, fractionStart);
     mantissaDigits += pos - fractionStart;
   }
   if (mantissaDigits == 0) return std::nullopt;
-  const std::string_view mantissa = text.substr(bodyStart, pos - bodyStart);
 
-  long exponent = 0;
   if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
-    std::size_t exponentPos = pos + 1;
-    bool negativeExponent = false;
-    if (exponentPos < text.size() && (text[exponentPos] == '+' || text[exponentPos] == '-')) {
-      negativeExponent = text[exponentPos] == '-';
-      ++exponentPos;
-    }
-    const std::size_t exponentEnd = skipDigits(text, exponentPos);
-    if (exponentEnd == exponentPos) return std::nullopt;
-    for (std::size_t i = exponentPos; i < exponentEnd; ++i) {
-      exponent = std::min(exponent * 10 + (text[i] - '0'), 1'000'000L);  // saturates
-    }
-    if (negativeExponent) exponent = -exponent;
-    pos = exponentEnd;
+    const std::size_t exponentDigits = skipSign(text, pos + 1);
+    pos = skipDigits(text, exponentDigits);
+    if (pos == exponentDigits) return std::nullopt;
   }
   number.body = text.substr(bodyStart, pos - bodyStart);
 
   while (pos < text.size() && isBlank(text[pos])) ++pos;
   if (pos != text.size()) return std::nullopt;
-
-  // Position of the first significant digit relative to the full stop.
-  const std::size_t firstNonZero = mantissa.find_first_not_of("0.");
-  if (firstNonZero != std::string_view::npos) {
-    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
-    const long place = firstNonZero < point ? static_cast<long>(point - firstNonZero)
-                                            : -static_cast<long>(firstNonZero - point) + 1;
-    number.decimalMagnitude = place + exponent;
-  }
   return number;
+}
+
+// For a body beyond what a double holds: whether it is huge (rather than tiny), judged by where
+// its first significant digit stands once the exponent has shifted it.
+bool isHuge(std::string_view body) {
+  const std::size_t exponentMark = std::min(body.find_first_of("eE"), body.size());
+  const std::string_view mantissa = body.substr(0, exponentMark);
+  const std::size_t firstNonZero = mantissa.find_first_not_of("0.");
+  if (firstNonZero == std::string_view::npos) return false;
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const long place = firstNonZero < point ? static_cast<long>(point - firstNonZero)
+                                          : -static_cast<long>(firstNonZero - point) + 1;
+
+  long exponent = 0;
+  const std::size_t exponentDigits = skipSign(body, exponentMark + 1);
+  for (std::size_t i = exponentDigits; i < body.size(); ++i) {
+    exponent = std::min(exponent * 10 + (body[i] - '0'), 1'000'000L);  // saturates
+  }
+  if (exponentDigits > exponentMark + 1 && body[exponentMark + 1] == '-') exponent = -exponent;
+  return place + exponent > 0;
 }
 
 }  // namespace
@@ -162,7 +161,7 @@ std::optional<double> readNumber(std::string_view utf8Text) {
   const auto [end, error] = std::from_chars(first, last, magnitude, std::chars_format::general);
   if (error == std::errc::result_out_of_range) {
     // Beyond what a double holds: huge numbers read as infinity, tiny ones as zero.
-    magnitude = number->decimalMagnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    magnitude = isHuge(number->body) ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (error != std::errc{} || end != last) {
     return std::nullopt;  // the grammar and from_chars disagree; refuse rather than guess
   }

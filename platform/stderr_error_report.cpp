@@ -5,10 +5,8 @@
 namespace tonvela {
 
 void StderrErrorReport::report(const RuntimeError& error) {
-  const std::string heading = errorHeading(error.number());
-  const std::string_view description = errorDescription(error.number());
-  std::fprintf(stderr, "tonvela: %s %.*s\n", heading.c_str(), static_cast<int>(description.size()),
-               description.data());
+  // what() holds the heading and the description, as the message box shows them.
+  std::fprintf(stderr, "tonvela: %s\n", error.what());
   std::fflush(stderr);
 }
 
