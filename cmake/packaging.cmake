@@ -1,13 +1,13 @@
 # Desktop integration (`cmake --install`) and the Debian package (`cpack` in the build directory).
-# The voice file's own install rule lives with the sound backend, which places it beside the
-# program.
 
 install(TARGETS tonvela RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${TONVELA_SAMPLE_VOICE} RENAME 语音文件.WAV DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/tonvela.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 # The XPM files stay the source; icon themes get PNG files made from them at build time.
-add_executable(tonvela_xpm_to_png ${PROJECT_SOURCE_DIR}/window/xpm_to_png.cpp)
+find_package(Qt6 REQUIRED COMPONENTS Gui)
+add_executable(tonvela_xpm_to_png ${PROJECT_SOURCE_DIR}/window/qt/xpm_to_png.cpp)
 target_link_libraries(tonvela_xpm_to_png PRIVATE Qt6::Gui)
 set_target_properties(tonvela_xpm_to_png PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 tonvela_warnings(tonvela_xpm_to_png)

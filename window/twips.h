@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QRect>
-
 namespace tonvela {
 
-// The design is measured in twips (1/1440 inch). At 96 dpi that is 15 twips to the pixel, and Qt's
-// device-independent pixels are 96-dpi pixels, so the design holds on any screen and Qt scales it
-// on HiDPI ones.
+// The design is measured in twips (1/1440 inch). At 96 dpi that is 15 twips to the pixel; a
+// front-end scales those 96-dpi pixels to the screen it draws on.
 inline constexpr int kTwipsPerPixel = 15;
 
 // Rounds to the nearest pixel; every measure of the design is a whole number of pixels anyway.
@@ -20,10 +17,5 @@ struct TwipsRect {
   int width = 0;
   int height = 0;
 };
-
-constexpr QRect twipsToPixels(const TwipsRect& rect) {
-  return QRect(twipsToPixels(rect.left), twipsToPixels(rect.top), twipsToPixels(rect.width),
-               twipsToPixels(rect.height));
-}
 
 }  // namespace tonvela

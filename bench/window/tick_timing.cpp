@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "form14021.h"
-#include "message_box_error_report.h"
+#include "window/qt/form14021.h"
+#include "window/qt/message_box_error_report.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "audio_source.h"
+#include "platform/sound/pulse_sound_player.h"
 
 namespace tonvela {
 
@@ -16,19 +17,11 @@ enum class PlaybackOutcome {
   TimedOut,      // the server stopped answering; gave up at the deadline
 };
 
-struct PulsePlaybackSettings {
-  std::string serverAddress;  // empty: libpulse's usual lookup ($PULSE_SERVER, the user's socket)
-  std::string mediaName;      // what the desktop mixer shows for the stream
-  // Playback gives up this long after the sound should have ended.
-  std::chrono::milliseconds deadlineSlack{3000};
-  // Reaching the server and having the stream accepted may take at most this long.
-  std::chrono::milliseconds connectTimeout{2000};
-};
-
 // Plays the source to the end through the PulseAudio protocol (also served by PipeWire) and
 // returns when the server reports it drained. Runs a private main loop in the calling thread;
-// every wait in it is bounded by the settings above.
-PlaybackOutcome playThroughPulse(AudioSource& source, const PulsePlaybackSettings& settings);
+// every wait in it is bounded by the options' limits. mediaName is what the desktop mixer shows.
+PlaybackOutcome playThroughPulse(AudioSource& source, const std::string& mediaName,
+                                 const PulseOptions& options);
 
 // True when libpulse accepts a float stream of this rate and channel count. libpulse aborts
 // the process on some invalid specs, so this is checked before any stream is made.

@@ -1,4 +1,4 @@
-#include "pulse_sound_player.h"
+#include "platform/sound/pulse_sound_player.h"
 
 #include "chime.h"
 #include "pulse_playback.h"
@@ -52,8 +52,7 @@ PlaybackOutcome PulseSoundPlayer::playDefaultSound() {
     return outcome;
   }
   Chime chime;
-  PulsePlaybackSettings settings{options_.serverAddress, "Tonvela chime", options_.deadlineSlack};
-  return playThroughPulse(chime, settings);
+  return playThroughPulse(chime, "Tonvela chime", options_);
 }
 
 PlaybackOutcome PulseSoundPlayer::playThemeSound() {
@@ -74,8 +73,7 @@ PlaybackOutcome PulseSoundPlayer::playFromDescriptor(int fd, const std::string& 
   if (!decoder) {
     return PlaybackOutcome::Unplayable;
   }
-  PulsePlaybackSettings settings{options_.serverAddress, mediaName, options_.deadlineSlack};
-  return playThroughPulse(*decoder, settings);
+  return playThroughPulse(*decoder, mediaName, options_);
 }
 
 }  // namespace tonvela

@@ -10,8 +10,9 @@
 #include <fstream>
 #include <thread>
 
-#include "pulse_sound_player.h"
-#include "test_sounds.h"
+#include "core/voice_file.h"
+#include "platform/sound/pulse_sound_player.h"
+#include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
 namespace {
@@ -19,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using Seconds = std::chrono::duration<double>;
 
-constexpr char kVoiceName[] = "语音文件.WAV";
+const std::string kVoiceName(kVoiceFileName);
 constexpr auto kSlack = 1000ms;
 
 class PrivateServer : public testing::Test {

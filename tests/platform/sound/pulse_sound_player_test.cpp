@@ -10,10 +10,11 @@
 #include <future>
 #include <thread>
 
-#include "chime.h"
-#include "pulse_sound_player.h"
-#include "sink_recorder.h"
-#include "test_sounds.h"
+#include "core/voice_file.h"
+#include "platform/sound/chime.h"
+#include "platform/sound/pulse_sound_player.h"
+#include "tests/platform/sound/sink_recorder.h"
+#include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using Seconds = std::chrono::duration<double>;
 
-constexpr char kVoiceName[] = "语音文件.WAV";
+const std::string kVoiceName(kVoiceFileName);
 
 struct Played {
   bool result = false;
@@ -121,7 +122,7 @@ TEST(PulseSoundPlayer, StreamIsNamedForTheDesktopMixer) {
   EXPECT_NE(listing.find("application.id = \"org.tonvela.Tonvela\""), std::string::npos);
   EXPECT_NE(listing.find("application.icon_name = \"tonvela\""), std::string::npos);
   EXPECT_NE(listing.find("media.role = \"event\""), std::string::npos);
-  EXPECT_NE(listing.find("media.name = \"语音文件.WAV\""), std::string::npos);
+  EXPECT_NE(listing.find("media.name = \"" + kVoiceName + "\""), std::string::npos);
 }
 
 struct FormatCase {
