@@ -35,8 +35,9 @@ SteadyClock::duration soundLength(const AudioSource& source) {
 // One connection, one stream, one sound: everything is made and freed within a single call.
 class PulseSession {
  public:
-  PulseSession(AudioSource& source, const std::string& mediaName, const PulseOptions& options)
-      : source_(source), mediaName_(mediaName), options_(options) {}
+  PulseSession(AudioSource& source, const std::string& mediaName, const PulseOptions& options,
+               std::stop_token stop)
+      : source_(source), mediaName_(mediaName), options_(options), stop_(std::move(stop)) {}
   ~PulseSession();
   PulseSession(const PulseSession&) = delete;
   PulseSession& operator=(const PulseSession&) = delete;
@@ -44,7 +45,7 @@ class PulseSession {
   PlaybackOutcome play();
 
  private:
-  enum class Wait { Done, Failed, TimedOut };
+  enum class Wait { Done, Failed, TimedOut, Stopped };
 
   bool connect();
   bool createStream();
@@ -65,6 +66,7 @@ class PulseSession {
   AudioSource& source_;
   const std::string& mediaName_;
   const PulseOptions& options_;
+  std::stop_token stop_;
   pa_mainloop* mainloop_ = nullptr;
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
@@ -96,7 +98,12 @@ PulseSession::~PulseSession() {
 
 PulseSession::Wait PulseSession::runUntil(const std::function<bool()>& done,
                                           SteadyClock::time_point deadline) {
+  // The wake-up makes a stop from another thread end the poll at once, not at its timeout.
+  std::stop_callback wakeOnStop(stop_, [this] { pa_mainloop_wakeup(mainloop_); });
   while (!done()) {
+    if (stop_.stop_requested()) {
+      return Wait::Stopped;
+    }
     if (failed_) {
       return Wait::Failed;
     }
@@ -218,6 +225,8 @@ PlaybackOutcome PulseSession::play() {
       return PlaybackOutcome::NoServer;
     case Wait::TimedOut:
       return PlaybackOutcome::TimedOut;
+    case Wait::Stopped:
+      return PlaybackOutcome::Stopped;
   }
   if (!createStream()) {
     return PlaybackOutcome::ServerFailed;
@@ -230,6 +239,8 @@ PlaybackOutcome PulseSession::play() {
       return source_.failed() ? PlaybackOutcome::SourceFailed : PlaybackOutcome::ServerFailed;
     case Wait::TimedOut:
       return PlaybackOutcome::TimedOut;
+    case Wait::Stopped:
+      return PlaybackOutcome::Stopped;
   }
   if (source_.failed()) {
     return PlaybackOutcome::SourceFailed;
@@ -237,7 +248,10 @@ PlaybackOutcome PulseSession::play() {
   if (!drainSucceeded_) {
     return PlaybackOutcome::ServerFailed;
   }
-  return waitForPlayout(deadline) ? PlaybackOutcome::Played : PlaybackOutcome::ServerFailed;
+  if (!waitForPlayout(deadline)) {
+    return stop_.stop_requested() ? PlaybackOutcome::Stopped : PlaybackOutcome::ServerFailed;
+  }
+  return PlaybackOutcome::Played;
 }
 
 // The server acknowledges a drain once the sink has taken the last sample into its device
@@ -303,11 +317,11 @@ bool pulseCanTake(int sampleRate, int channels) {
 }
 
 PlaybackOutcome playThroughPulse(AudioSource& source, const std::string& mediaName,
-                                 const PulseOptions& options) {
+                                 const PulseOptions& options, std::stop_token stop) {
   if (!pulseCanTake(source.sampleRate(), source.channels()) || source.frames() <= 0) {
     return PlaybackOutcome::Unplayable;
   }
-  PulseSession session(source, mediaName, options);
+  PulseSession session(source, mediaName, options, std::move(stop));
   return session.play();
 }
 

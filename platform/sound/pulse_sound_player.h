@@ -38,14 +38,15 @@ class PulseSoundPlayer final : public SoundPlayer {
   PulseSoundPlayer();
   explicit PulseSoundPlayer(Options options);
 
+  using SoundPlayer::playSync;
   // True when the file, or the default sound standing in for it, played to its end.
-  bool playSync(const std::string& fileName) override;
+  bool playSync(const std::string& fileName, std::stop_token stop) override;
 
  private:
-  PlaybackOutcome playNamedFile(const std::string& fileName);
-  PlaybackOutcome playDefaultSound();
-  PlaybackOutcome playThemeSound();
-  PlaybackOutcome playFromDescriptor(int fd, const std::string& mediaName);
+  PlaybackOutcome playNamedFile(const std::string& fileName, std::stop_token stop);
+  PlaybackOutcome playDefaultSound(std::stop_token stop);
+  PlaybackOutcome playThemeSound(std::stop_token stop);
+  PlaybackOutcome playFromDescriptor(int fd, const std::string& mediaName, std::stop_token stop);
 
   Options options_;
 };

@@ -23,7 +23,8 @@ class RecordingSound final : public SoundPlayer {
     Clock::time_point end;
   };
 
-  bool playSync(const std::string& fileName) override {
+  using SoundPlayer::playSync;
+  bool playSync(const std::string& fileName, std::stop_token) override {
     Play play{fileName, currentTick ? currentTick() : 0, Clock::now(), {}};
     if (whilePlaying) whilePlaying(static_cast<int>(plays.size()));
     play.end = Clock::now();

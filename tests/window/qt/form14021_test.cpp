@@ -315,8 +315,8 @@ void Form14021Test::firstTickComesAMinuteAfterLoad() {
   QCOMPARE(fixture.ticks.delivered(), 0);
 }
 
-// Ticks come at the window's period and never early: a tick before its minute is up would play
-// the voice before the interval has passed.
+// Ticks never come early: a tick before its minute is up would play the voice before the
+// interval has passed.
 void Form14021Test::ticksComeAtThePeriodNeverEarly() {
   constexpr int kPeriodMs = 30;
   constexpr int kTicks = 6;
@@ -329,13 +329,11 @@ void Form14021Test::ticksComeAtThePeriodNeverEarly() {
                          .count());
   });
   QTRY_VERIFY_WITH_TIMEOUT(tickMs.size() >= kTicks, 10000);
-  qint64 previous = 0;
-  for (const qint64 at : tickMs) {
-    QVERIFY2(at - previous >= kPeriodMs - 1,
-             qPrintable(QStringLiteral("tick at %1 ms, %2 ms after the one before")
-                            .arg(at)
-                            .arg(at - previous)));
-    previous = at;
+  // Tick k is due k periods after load; a late tick does not make the next one early.
+  for (std::size_t k = 1; k <= tickMs.size(); ++k) {
+    const qint64 at = tickMs[k - 1];
+    QVERIFY2(at >= static_cast<qint64>(k) * kPeriodMs - 1,
+             qPrintable(QStringLiteral("tick %1 at %2 ms after load").arg(k).arg(at)));
   }
 }
 
