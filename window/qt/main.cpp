@@ -10,7 +10,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(tonvela::kProgramName));
-  QApplication::setDesktopFileName(QStringLiteral("tonvela"));
+  QApplication::setDesktopFileName(QStringLiteral("org.tonvela.Tonvela"));
   tonvela::installQtTranslations(app);
 
   tonvela::SystemClock clock;
