@@ -19,8 +19,13 @@ install(FILES ${tonvela_resources}/org.tonvela.Tonvela.desktop
 install(FILES ${tonvela_resources}/org.tonvela.Tonvela.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${tonvela_debian}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${tonvela_debian}/lintian-overrides
-        RENAME tonvela DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
+# Lintian reads a package's overrides from the package itself; an override file with no tags in
+# it is left out.
+file(STRINGS ${tonvela_debian}/lintian-overrides tonvela_lintian_overrides REGEX "^[^#]")
+if(tonvela_lintian_overrides)
+  install(FILES ${tonvela_debian}/lintian-overrides
+          RENAME tonvela DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
+endif()
 
 # Debian wants documentation gzipped at maximum compression and without a time stamp (-n), so
 # two builds of the same sources give the same package.
