@@ -20,6 +20,12 @@ PACKAGES=(
   xvfb x11-utils xdotool sox imagemagick
   # the .deb that CPack builds: dpkg-shlibdeps and the file command it calls
   dpkg-dev file
+  # building the icon sizes rendered from the SVG drawing
+  librsvg2-bin
+  # the package test: the .deb held to Debian's own checks (lintian; hardening-check from
+  # devscripts, which reads the program with binutils; appstreamcli; desktop-file-validate), and
+  # the Qt Wayland plugin whose package the .deb must depend on
+  lintian devscripts binutils appstream desktop-file-utils qt6-wayland
 )
 
 missing=()

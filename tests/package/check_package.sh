@@ -104,7 +104,7 @@ unhardened=$(awk '
   unit && /DW_AT_name/ {
     if (producer !~ /-fstack-clash-protection/ || producer !~ /-fcf-protection/) print $NF
     unit = 0
-  }' "$work/dwarf.txt")
+  }' "$work/dwarf.txt" | paste -sd ' ')
 [[ -z $unhardened ]] || finding "compiled without stack clash or CET protection: $unhardened"
 grep -q DW_TAG_compile_unit "$work/dwarf.txt" || finding "no debug record to read the flags from"
 
