@@ -31,7 +31,7 @@ class PrivateServer : public testing::Test {
     std::vector<float> samples(2 * 44100, 0.2F);
     writeSound(dir_.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, samples);
   }
-  void TearDown() override { std::system(serverCommand("stop").c_str()); }
+  void TearDown() override { EXPECT_EQ(std::system(serverCommand("stop").c_str()), 0); }
 
   std::string serverCommand(const char* action) const {
     return std::string(TONVELA_PULSE_SERVER_SCRIPT) + " " + action + " " +
