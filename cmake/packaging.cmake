@@ -22,6 +22,7 @@ install(FILES ${tonvela_debian}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Lintian reads a package's overrides from the package itself; an override file with no tags in
 # it is left out.
 file(STRINGS ${tonvela_debian}/lintian-overrides tonvela_lintian_overrides REGEX "^[^#]")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${tonvela_debian}/lintian-overrides)
 if(tonvela_lintian_overrides)
   install(FILES ${tonvela_debian}/lintian-overrides
           RENAME tonvela DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
