@@ -74,7 +74,7 @@ stop_server() {
     signal_listed "$helpers_file" KILL
     sleep 0.2
   fi
-  rm -rf -- "$dir/runtime" "$dir/home" "$socket" "$pids_file" "$helpers_file"
+  rm -rf -- "${dir:?}/runtime" "${dir:?}/home" "$socket" "$pids_file" "$helpers_file"
 }
 
 write_config() {

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by scripts that need a Wayland compositor of their own.
 #
 # start_weston <dir>: starts weston on the X server in $DISPLAY (from start_xvfb), with its runtime

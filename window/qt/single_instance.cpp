@@ -13,7 +13,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr QByteArrayView kActivate = "activate\n";
-constexpr QByteArrayView kAnswer = "ok\n";
 constexpr int kWaitMs = 1000;
 
 QString runtimePath(const QString& name) {
@@ -53,11 +52,11 @@ bool SingleInstance::askRunningToActivate() const {
   if (!socket.waitForConnected(kWaitMs)) {
     return false;
   }
+  // No answer is awaited: the running window may be busy playing the voice, which holds its
+  // event loop, and reads the request once the playback is over. A socket that accepts belongs
+  // to a live instance; a killed one's refuses.
   socket.write(kActivate.data(), kActivate.size());
-  if (!socket.waitForBytesWritten(kWaitMs)) {
-    return false;
-  }
-  return socket.waitForReadyRead(kWaitMs) && socket.readLine() == kAnswer;
+  return socket.waitForBytesWritten(kWaitMs);
 }
 
 void SingleInstance::listen() {
@@ -69,17 +68,23 @@ void SingleInstance::listen() {
 
 void SingleInstance::answer() {
   while (QLocalSocket* socket = server_.nextPendingConnection()) {
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+    // The caller may be gone already; what it wrote is still there to read.
+    auto readRequest = [this, socket] {
       if (!socket->canReadLine()) {
         return;
       }
       if (socket->readLine() == kActivate) {
-        socket->write(kAnswer.data(), kAnswer.size());
         emit activationRequested();
       }
       socket->disconnectFromServer();
+      socket->deleteLater();
+    };
+    connect(socket, &QLocalSocket::readyRead, this, readRequest);
+    connect(socket, &QLocalSocket::disconnected, this, [readRequest, socket] {
+      readRequest();
+      socket->deleteLater();
     });
+    readRequest();
   }
 }
 

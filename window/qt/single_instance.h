@@ -22,8 +22,9 @@ class SingleInstance final : public QObject {
   explicit SingleInstance(QString name = QStringLiteral("org.tonvela.Tonvela"),
                           QObject* parent = nullptr);
 
-  // True when another instance runs and has been asked to come forward: this one should exit.
-  // Otherwise this instance now listens, and later starts find it.
+  // True when another instance runs and has been asked to come forward (it does so as soon as
+  // its event loop is free): this one should exit. Otherwise this instance now listens, and
+  // later starts find it.
   bool handedOffToRunning();
 
  signals:

@@ -63,10 +63,14 @@ SinkRecorder::SinkRecorder(std::string server) {
   static int counter = 0;
   file_ = std::filesystem::temp_directory_path() /
           ("tonvela-rec-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".raw");
-  std::vector<std::string> args{
-      "parecord",         "--device=" + testSink() + ".monitor", "--raw",
-      "--format=s16le",   "--rate=" + std::to_string(kRate),     "--channels=2",
-      "--channel-map=front-left,front-right", "--latency-msec=20"};
+  std::vector<std::string> args{"parecord",
+                                "--device=" + testSink() + ".monitor",
+                                "--raw",
+                                "--format=s16le",
+                                "--rate=" + std::to_string(kRate),
+                                "--channels=2",
+                                "--channel-map=front-left,front-right",
+                                "--latency-msec=20"};
   if (!server.empty()) {
     args.push_back("--server=" + server);
   }

@@ -81,6 +81,13 @@ run() (
     sleep 0.5
     xdotool key ctrl+a type 1
     xdotool key Tab ctrl+a type 1
+    # A second start in the same session hands over to this window and leaves.
+    status=0
+    env -u DISPLAY QT_QPA_PLATFORM=wayland timeout 10 "$program" 2>>"$work/tonvela.err" || status=$?
+    ((status == 0)) || fail "a second start ended with status $status"
+    titled=$(grep -c "set_title(\"$kTitle\")" "$weston_log" || true)
+    ((titled == 1)) || fail "$titled windows titled $kTitle after a second start"
+    echo "a second start ended with status 0 and opened no window"
   else
     window=""
     for _ in $(seq 200); do

@@ -105,6 +105,25 @@ done
 [[ $(topmost_of "$window" "$other") == "$window" ]] || fail "the running window is not in front"
 echo "the running window came to the front with the focus"
 
+# While the running window's thread is held (it plays the voice to its end there), a second start
+# still hands over at once, and the window comes forward when its thread is free again.
+xdotool windowactivate --sync "$other"
+kill -STOP "$first"
+started=$SECONDS
+status=0
+timeout 10 "$program" 2>"$work/tonvela-while-busy.err" || status=$?
+kill -CONT "$first"
+echo "a start while the running window was busy ended with status $status after $((SECONDS - started)) s"
+((status == 0)) || fail "a start while the running window was busy ended with status $status"
+((SECONDS - started < 3)) || fail "a start while the running window was busy waited for it"
+for _ in $(seq 40); do
+  [[ $(active_window) == "$window" ]] && break
+  sleep 0.05
+done
+[[ $(windows | wc -l) -eq 1 ]] || fail "$(windows | wc -l) windows titled $kTitle"
+[[ $(active_window) == "$window" ]] || fail "the window did not come forward once free again"
+echo "the busy window came forward once free again"
+
 # Killed, it leaves its socket and lock behind; a new start must still open a window.
 kill -KILL "$first"
 wait "$first" 2>/dev/null || true
