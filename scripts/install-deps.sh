@@ -18,6 +18,8 @@ PACKAGES=(
   # the end-to-end run and the docs screenshot: Xvfb, xwininfo to see it is up, xdotool to
   # type, sox to measure the recording, ImageMagick's import for scripts/screenshot.sh
   xvfb x11-utils xdotool sox imagemagick
+  # the close-during-playback run: a real window manager, for Alt+F4 and the attention mark
+  openbox
   # the .deb that CPack builds: dpkg-shlibdeps and the file command it calls
   dpkg-dev file
 )

@@ -1,6 +1,7 @@
 // The composition root: the real clock, sound and error report, the window, the event loop.
 #include <QApplication>
 
+#include "window/qt/close_on_signal.h"
 #include "window/qt/form14021.h"
 #include "window/qt/message_box_error_report.h"
 #include "platform/sound/pulse_sound_player.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   tonvela::MessageBoxErrorReport errorReport;
   tonvela::Form14021 form(clock, sound, errorReport);
   QApplication::setWindowIcon(form.windowIcon());
+  tonvela::CloseOnSignal closeOnSignal(form);
   form.show();
   return QApplication::exec();
 }
