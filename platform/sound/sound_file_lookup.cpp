@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <string_view>
 
 #include "sound_theme.h"
-#include <string_view>
 
 namespace tonvela {
 namespace {

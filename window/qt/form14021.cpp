@@ -1,12 +1,11 @@
 #include "window/qt/form14021.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QSignalBlocker>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QPalette>
+#include <QSignalBlocker>
 #include <chrono>
 #include <cstdio>
 #include <exception>

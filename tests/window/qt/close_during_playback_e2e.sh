@@ -180,6 +180,8 @@ scenario_sigterm() {
   sleep 0.5
   picture remapped
   xdotool windowactivate --sync "$window" 2>/dev/null || true
+  # Else the key would go elsewhere and prove nothing.
+  [[ $(xdotool getwindowfocus) == "$window" ]] || fail "the window does not have the focus"
   xdotool type 5
   sleep 0.5
   picture typed

@@ -109,9 +109,12 @@ void ResponsivePlaybackTest::closeStopsTheVoiceAndNoReminderFollows() {
     QTRY_VERIFY2_WITH_TIMEOUT(fixture.sound.finished() == 1, c.name, 5000);
     QVERIFY2(closer.done(), c.name);
     const auto stoppedAfter = fixture.sound.lastEnd() - closedAt;
-    QVERIFY2(stoppedAfter < 1s, qPrintable(QStringLiteral("%1: the voice went on for %2 ms")
-                                               .arg(c.name)
-                                               .arg(std::chrono::duration_cast<std::chrono::milliseconds>(stoppedAfter).count())));
+    QVERIFY2(
+        stoppedAfter < 1s,
+        qPrintable(
+            QStringLiteral("%1: the voice went on for %2 ms")
+                .arg(c.name)
+                .arg(std::chrono::duration_cast<std::chrono::milliseconds>(stoppedAfter).count())));
     QCOMPARE(fixture.sound.stopped(), 1);
     QVERIFY2(fixture.form.closing() && !fixture.form.isVisible(), c.name);
     QVERIFY2(!fixture.form.Timer1->isActive(), c.name);
