@@ -11,3 +11,5 @@ for suite in sound window; do
   echo "== $suite"
   "bench/$suite/run.sh" build/release
 done
+echo "== soak"
+bench/window/soak.sh build/release

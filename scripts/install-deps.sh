@@ -24,8 +24,8 @@ PACKAGES=(
   xvfb x11-utils xdotool sox imagemagick
   # the end-to-end run as a Wayland client: the weston compositor (and qt6-wayland, below)
   weston
-  # the second-start test: a window manager that brings a window forward when asked; x11-utils
-  # (above) gives it xprop and xmessage
+  # the second-start and close-during-playback runs: a real window manager that brings a window
+  # forward, delivers Alt+F4 and shows the attention mark; x11-utils (above) gives xprop
   openbox
   # the .deb that CPack builds: dpkg-shlibdeps and the file command it calls
   dpkg-dev file

@@ -307,7 +307,8 @@ void PulseSession::onTimingUpdated(pa_stream*, int, void* self) {
 }  // namespace
 
 bool pulseCanTake(int sampleRate, int channels) {
-  if (channels < 1 || channels > static_cast<int>(PA_CHANNELS_MAX) || sampleRate < 1 ||
+  if (channels < 1 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
+      sampleRate < kLowestPlayableRate || sampleRate > kHighestPlayableRate ||
       static_cast<std::uint32_t>(sampleRate) > PA_RATE_MAX) {
     return false;
   }

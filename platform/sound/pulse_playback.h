@@ -26,8 +26,14 @@ enum class PlaybackOutcome {
 PlaybackOutcome playThroughPulse(AudioSource& source, const std::string& mediaName,
                                  const PulseOptions& options, std::stop_token stop = {});
 
-// True when libpulse accepts a float stream of this rate and channel count. libpulse aborts
-// the process on some invalid specs, so this is checked before any stream is made.
+// Rates outside these are no sound anyone recorded to be heard: a few hundred kilobytes at 1 Hz
+// would hold the call for days. Such files are refused like any unplayable file.
+inline constexpr int kLowestPlayableRate = 1000;
+inline constexpr int kHighestPlayableRate = 768000;
+
+// True when the rate is within the playable range and libpulse accepts a float stream of this
+// rate and channel count. libpulse aborts the process on some invalid specs, so this is checked
+// before any stream is made.
 bool pulseCanTake(int sampleRate, int channels);
 
 }  // namespace tonvela

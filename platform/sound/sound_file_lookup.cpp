@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <optional>
+#include <string_view>
+
+#include "sound_theme.h"
 
 namespace tonvela {
 namespace {
@@ -30,39 +32,46 @@ UniqueFd openRegularFileAt(int dirFd, const std::string& name) {
   return fd;
 }
 
-// Smallest (byte-wise) entry name equal to fileName up to ASCII case, so the choice among
-// several such files does not depend on the order the file system lists them in.
-std::optional<std::string> findNameIgnoringCase(int dirFd, const std::string& fileName) {
+// Every entry name equal to fileName up to ASCII case except fileName itself, smallest
+// (byte-wise) first, so the choice among several such files does not depend on the order the
+// file system lists them in.
+std::vector<std::string> caseVariants(int dirFd, const std::string& fileName) {
+  std::vector<std::string> variants;
   int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (listFd < 0) {
-    return std::nullopt;
+    return variants;  // a folder we may search but not list: only exact names are found there
   }
   DIR* dir = ::fdopendir(listFd);
   if (dir == nullptr) {
     ::close(listFd);
-    return std::nullopt;
+    return variants;
   }
-  std::optional<std::string> best;
   while (const dirent* entry = ::readdir(dir)) {
     std::string_view name(entry->d_name);
-    if (sameNameIgnoringAsciiCase(name, fileName) && (!best || name < *best)) {
-      best = std::string(name);
+    if (name != fileName && sameNameIgnoringAsciiCase(name, fileName)) {
+      variants.emplace_back(name);
     }
   }
   ::closedir(dir);
-  return best;
+  std::ranges::sort(variants);
+  return variants;
 }
 
 UniqueFd openInDirectory(const std::filesystem::path& dir, const std::string& fileName) {
-  UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  // O_PATH: a folder with search but no read permission still lets its files be opened by name.
+  UniqueFd dirFd(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!dirFd.valid()) {
     return {};
   }
+  // The exact name first: no listing is needed for it, so it is found in unreadable folders too.
   if (UniqueFd exact = openRegularFileAt(dirFd.get(), fileName); exact.valid()) {
     return exact;
   }
-  if (auto other = findNameIgnoringCase(dirFd.get(), fileName); other && *other != fileName) {
-    return openRegularFileAt(dirFd.get(), *other);
+  // A directory or FIFO under one spelling must not hide a playable file under another.
+  for (const std::string& variant : caseVariants(dirFd.get(), fileName)) {
+    if (UniqueFd fd = openRegularFileAt(dirFd.get(), variant); fd.valid()) {
+      return fd;
+    }
   }
   return {};
 }
@@ -83,13 +92,21 @@ std::filesystem::path programDirectory() {
   return error ? std::filesystem::path() : exe.parent_path();
 }
 
-std::vector<std::filesystem::path> defaultSoundSearchDirs() {
+std::vector<std::filesystem::path> soundSearchDirs(
+    const std::vector<std::filesystem::path>& dataDirs, const std::filesystem::path& programDir) {
   // "." rather than the current path now: the current directory is taken at each lookup.
   std::vector<std::filesystem::path> dirs{"."};
-  if (std::filesystem::path own = programDirectory(); !own.empty()) {
-    dirs.push_back(own);
+  for (const auto& base : dataDirs) {
+    dirs.push_back(base / kDataSubdirectory);
+  }
+  if (!programDir.empty()) {
+    dirs.push_back(programDir);
   }
   return dirs;
+}
+
+std::vector<std::filesystem::path> defaultSoundSearchDirs() {
+  return soundSearchDirs(xdgDataDirsFromEnvironment(), programDirectory());
 }
 
 UniqueFd openSoundFile(const std::string& fileName,

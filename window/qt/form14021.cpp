@@ -1,9 +1,12 @@
 #include "window/qt/form14021.h"
 
 #include <QAccessible>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QPalette>
+#include <QSignalBlocker>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <string_view>
@@ -12,6 +15,7 @@
 #include "window/qt/qt_design.h"
 #include "platform/runtime_error.h"
 #include "window/qt/song_font.h"
+#include "window/qt/window_attention.h"
 
 // The icons live in the static library's resources, which the linker keeps only when asked.
 static void initIconResources() { Q_INIT_RESOURCE(tonvela); }
@@ -99,13 +103,16 @@ Form14021::Form14021(const Clock& clock, SoundPlayer& sound, ErrorReport& errorR
       Label1(makeLabel1(this)),
       Text1(makeText1(this)),
       Timer1(makeTimer1(this, tickPeriod)),
-      reminder_(clock, sound),
-      errorReport_(errorReport) {
+      sound_(sound),
+      reminder_(clock, sound_),
+      errorReport_(errorReport),
+      tickPeriod_(tickPeriod) {
   setWindowTitle(fromUtf8(design::kCaption));
   setWindowIcon(programIcon());
   setFixedSize(twipsToPixels(design::kClientWidthTwips), twipsToPixels(design::kClientHeightTwips));
   Text1[0]->setFocus();
 
+  sound_.onNothingPlayed = [this] { askForAttention(); };
   deliver([this] { reminder_.Form_Load(); });
   wireEvents();
   if (!ended_) {
@@ -124,12 +131,43 @@ void Form14021::wireEvents() {
       });
     });
   }
-  // Ticks that fall due while a playback blocks the thread are not queued up: Qt delivers one
-  // overdue tick as soon as the event loop runs again and restarts the period from that moment.
-  // So a voice longer than a minute costs the minutes it covers except one, and the reminder
-  // never fires a burst of catch-up ticks.
-  connect(Timer1, &QTimer::timeout, this,
-          [this] { deliver([this] { reminder_.Timer1_Timer(); }); });
+  connect(Timer1, &QTimer::timeout, this, &Form14021::onTick);
+}
+
+// While the voice plays the event loop runs, but a tick must not: the reminder handles one event
+// at a time. Ticks falling due meanwhile are held back, and, as when a blocking call held the
+// thread, they are not caught up: one overdue tick comes as soon as the voice has ended, and the
+// period restarts from that moment. So a voice longer than a minute costs the minutes it covers
+// except one, and the reminder never fires a burst of catch-up ticks.
+void Form14021::onTick() {
+  if (Timer1->intervalAsDuration() != tickPeriod_) {
+    Timer1->start(tickPeriod_);  // this was the overdue tick
+  }
+  const auto nextDue = std::chrono::steady_clock::now() + tickPeriod_;
+  {
+    const QSignalBlocker holdTicks(Timer1);
+    deliver([this] { reminder_.Timer1_Timer(); });
+  }
+  if (!ended_ && std::chrono::steady_clock::now() >= nextDue) {
+    Timer1->start(std::chrono::milliseconds(0));
+  }
+}
+
+// A close, from the title bar, Alt+F4 or a termination signal, wins over a voice in progress:
+// the voice stops, and neither Timer1 nor a tick already queued may start another one. The
+// event is accepted, so Qt ends the program as for any last window closed.
+void Form14021::closeEvent(QCloseEvent* event) {
+  ended_ = true;
+  Timer1->stop();
+  sound_.stopForGood();
+  event->accept();
+}
+
+// Nothing at all could sound: the taskbar entry asks for the user's eye instead.
+void Form14021::askForAttention() {
+  if (!ended_) {
+    requestAttention(*this);
+  }
 }
 
 template <typename Handler>

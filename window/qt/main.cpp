@@ -1,6 +1,7 @@
 // The composition root: the real clock, sound and error report, the window, the event loop.
 #include <QApplication>
 
+#include "window/qt/close_on_signal.h"
 #include "window/qt/form14021.h"
 #include "window/qt/message_box_error_report.h"
 #include "platform/sound/pulse_sound_player.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(form.windowIcon());
   QObject::connect(&instance, &tonvela::SingleInstance::activationRequested, &form,
                    [&form] { tonvela::bringToFront(form); });
+  tonvela::CloseOnSignal closeOnSignal(form);
   form.show();
   return QApplication::exec();
 }

@@ -221,6 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FormatCase{"gsm_8k", SF_FORMAT_WAV | SF_FORMAT_GSM610, 8000, 1},
                     FormatCase{"stereo", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2},
                     FormatCase{"pcm16_48k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1},
+                    FormatCase{"lowest_rate", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1000, 1},
                     FormatCase{"wavex_6ch", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 48000, 6}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -278,6 +279,19 @@ const BadFileCase kBadFiles[] = {
      [](const std::filesystem::path& f) {
        writeBurstsWav(f);
        patchHeader(f, 24, 0, 4);
+     }},
+    // 400 KB of 16-bit samples at 1 Hz: 55 hours of "sound" that would hold the window.
+    {"rate_1hz",
+     [](const std::filesystem::path& f) {
+       writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, std::vector<float>(200000, 0.3F));
+       patchHeader(f, 24, 1, 4);
+       patchHeader(f, 28, 2, 4);  // bytes per second to match
+     }},
+    {"rate_999",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       patchHeader(f, 24, 999, 4);
+       patchHeader(f, 28, 999 * 2, 4);
      }},
     {"rate_4g",
      [](const std::filesystem::path& f) {

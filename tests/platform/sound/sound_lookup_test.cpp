@@ -1,9 +1,16 @@
 // Finding the sound file and the desktop's default sound: plain file system work, no server.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 
 #include "core/voice_file.h"
 #include "platform/sound/sound_file_lookup.h"
@@ -84,11 +91,130 @@ TEST(SoundFileLookup, LooksUpOnlyBareNames) {
   }
 }
 
-TEST(SoundFileLookup, SearchesTheCurrentDirectoryThenTheProgramsOwn) {
+// Each spelling that is no regular file is passed over for the next spelling in the same
+// folder, then for the next folder.
+TEST(SoundFileLookup, PassesOverAnUnusableSpellingToTheNextCandidate) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path& first)> makeFirst;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"directory beside a lower-case file",
+       [](const fs::path& d) {
+         fs::create_directories(d / kVoiceName);
+         writeText(d / "语音文件.wav", "lower");
+       },
+       "lower"},
+      {"FIFO beside a mixed-case file",
+       [](const fs::path& d) {
+         fs::create_directories(d);
+         ASSERT_EQ(::mkfifo((d / kVoiceName).c_str(), 0600), 0);
+         writeText(d / "语音文件.Wav", "mixed");
+       },
+       "mixed"},
+      {"directory and file both in other case",
+       [](const fs::path& d) {
+         fs::create_directories(d / "语音文件.WAv");  // sorts first, is no file
+         writeText(d / "语音文件.wav", "lower");
+       },
+       "lower"},
+      {"only unusable spellings: the next folder",
+       [](const fs::path& d) {
+         fs::create_directories(d / kVoiceName);
+         fs::create_directories(d / "语音文件.wav");
+       },
+       "next folder"},
+  };
+  for (const Case& c : cases) {
+    TempDir tmp;
+    c.makeFirst(tmp.path() / "first");
+    writeText(tmp.path() / "second" / kVoiceName, "next folder");
+    EXPECT_EQ(contentsOf(openSoundFile(kVoiceName, {tmp.path() / "first", tmp.path() / "second"})),
+              c.expected)
+        << c.name;
+  }
+}
+
+// Runs `body` in a child process with no effective capabilities, so even as root the file mode
+// bits decide (CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH would let root list any folder). Returns
+// what the child wrote, or "child failed".
+std::string withoutPermissionOverride(const std::function<std::string()>& body) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return "no pipe";
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2]{};
+    if (::syscall(SYS_capget, &header, caps) != 0) ::_exit(2);
+    caps[0].effective = caps[1].effective = 0;
+    if (::syscall(SYS_capset, &header, caps) != 0) ::_exit(2);
+    std::string result = body();
+    if (::write(pipeFds[1], result.data(), result.size()) < 0) ::_exit(3);
+    ::_exit(0);
+  }
+  ::close(pipeFds[1]);
+  std::string result(256, '\0');
+  ssize_t n = ::read(pipeFds[0], result.data(), result.size());
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || n < 0) return "child failed";
+  result.resize(static_cast<std::size_t>(n));
+  return result;
+}
+
+TEST(SoundFileLookup, OpensTheExactNameInAFolderThatCannotBeListed) {
+  TempDir tmp;
+  fs::path locked = tmp.path() / "locked";
+  writeText(locked / kVoiceName, "exact");
+  writeText(tmp.path() / "other" / kVoiceName, "other folder");
+  ASSERT_EQ(::chmod(locked.c_str(), 0311), 0);  // search, no read: the name must be known
+
+  std::string seen = withoutPermissionOverride([&] {
+    // Proves the child is really held to the mode bits: the folder cannot be listed.
+    DIR* listing = ::opendir(locked.c_str());
+    if (listing != nullptr) {
+      ::closedir(listing);
+      return std::string("the folder could be listed");
+    }
+    return contentsOf(openSoundFile(kVoiceName, {locked, tmp.path() / "other"}));
+  });
+  ::chmod(locked.c_str(), 0755);
+  EXPECT_EQ(seen, "exact");
+}
+
+TEST(SoundFileLookup, SearchesTheCurrentThenTheDataThenTheProgramsDirectory) {
+  struct Case {
+    const char* name;
+    std::vector<fs::path> dataDirs;
+    fs::path programDir;
+    std::vector<fs::path> expected;
+  };
+  const Case cases[] = {
+      {"all",
+       {"/home/u/.local/share", "/usr/local/share", "/usr/share"},
+       "/opt/tonvela/bin",
+       {".", "/home/u/.local/share/tonvela", "/usr/local/share/tonvela", "/usr/share/tonvela",
+        "/opt/tonvela/bin"}},
+      {"program folder unknown", {"/d"}, "", {".", "/d/tonvela"}},
+      {"no data folders", {}, "/bin", {".", "/bin"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(soundSearchDirs(c.dataDirs, c.programDir), c.expected) << c.name;
+  }
+}
+
+TEST(SoundFileLookup, DefaultDirectoriesComeFromTheEnvironment) {
+  ::setenv("XDG_DATA_HOME", "/xdg/home", 1);
+  ::setenv("XDG_DATA_DIRS", "/xdg/a:/xdg/b", 1);
   auto dirs = defaultSoundSearchDirs();
-  ASSERT_EQ(dirs.size(), 2U);
-  EXPECT_EQ(dirs[0], fs::path("."));
-  EXPECT_EQ(dirs[1], fs::path(TONVELA_TEST_BINARY_DIR));
+  ::unsetenv("XDG_DATA_HOME");
+  ::unsetenv("XDG_DATA_DIRS");
+  const std::vector<fs::path> expected{".", "/xdg/home/tonvela", "/xdg/a/tonvela", "/xdg/b/tonvela",
+                                       TONVELA_TEST_BINARY_DIR};
+  EXPECT_EQ(dirs, expected);
 }
 
 struct DataDirsCase {

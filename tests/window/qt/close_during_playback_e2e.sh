@@ -1,0 +1,248 @@
+#!/usr/bin/env bash
+# The real `tonvela` under Xvfb with a real window manager (openbox) and the test PulseAudio
+# server, in three scenarios run side by side, each on its own X display and its own null sink,
+# so the whole run takes about one first tick (60 s) plus a few seconds:
+#  - close: a 30 s voice plays at the first tick; 2 s into it the window is closed with Alt+F4
+#    (the window manager's delete message). The program must end within 1 s with status 0, and
+#    the sink must hear nothing after the close.
+#  - sigterm: the same, ended by SIGTERM. Before that, during the voice, the window must repaint
+#    after being unmapped and mapped again, and a key typed into the focused box must change
+#    nothing on screen.
+#  - silent: no sound server at all, and another window has the focus; the due tick must leave
+#    Tonvela's window marked as demanding attention (_NET_WM_STATE or the WM_HINTS urgency flag).
+#
+#   close_during_playback_e2e.sh <path to tonvela>
+# Needs PULSE_SERVER (from the PulseServer test fixture). TONVELA_E2E_SCENARIOS may name a subset
+# of the scenarios, when one is being looked into.
+set -euo pipefail
+
+program=$(realpath "$1")
+: "${PULSE_SERVER:?needs the test PulseAudio server}"
+readonly kTitle="Tonvela......"
+readonly kFirstTickS=60
+readonly kVoiceS=30
+# Pixels allowed to differ between two pictures of the same window: the text cursor blinks.
+readonly kCursorPixels=200
+
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+modules=()
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  for module in "${modules[@]}"; do pactl unload-module "$module" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+now() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+less_than() { awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v < limit) }'; }
+
+# --- per scenario; each runs in a subshell of its own, with its own X server and sink ---------
+
+fail() {
+  echo "FAIL ($scenario): $*" >&2
+  [[ -s $dir/tonvela.err ]] && sed 's/^/  tonvela: /' "$dir/tonvela.err" >&2
+  exit 1
+}
+
+# Every process a scenario starts is listed here and ended when its subshell exits.
+own_pids=()
+end_own() {
+  for pid in "${own_pids[@]}"; do
+    kill -CONT "$pid" 2>/dev/null || true
+    kill "$pid" 2>/dev/null || true
+  done
+  wait 2>/dev/null || true
+}
+
+start_display() {
+  source "$here/../../support/xvfb.sh"
+  xvfb_pid=""
+  start_xvfb || fail "Xvfb did not start"
+  own_pids+=("$xvfb_pid")
+  openbox --sm-disable >/dev/null 2>&1 &
+  own_pids+=($!)
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+    sleep 0.05
+  done
+  fail "openbox did not start"
+}
+
+# Starts tonvela in the scenario's folder and types 1 into both boxes; sets tonvela_pid, window.
+start_tonvela() {
+  cd "$dir"
+  "$program" 2>"$dir/tonvela.err" &
+  tonvela_pid=$!
+  own_pids+=("$tonvela_pid")
+  started=$SECONDS
+  window=""
+  for _ in $(seq 200); do
+    window=$(xdotool search --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
+    sleep 0.05
+  done
+  [[ -n $window ]] || fail "no window titled $kTitle"
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+  sleep 0.3
+  xdotool key ctrl+a type 1
+  xdotool key Tab ctrl+a type 1
+  sleep 0.3
+}
+
+# Waits for the first tick's voice to appear on the scenario's sink.
+wait_for_voice() {
+  while ((SECONDS - started < kFirstTickS + 15)); do
+    kill -0 "$tonvela_pid" 2>/dev/null || fail "tonvela ended before the first tick"
+    if pactl list sink-inputs short | awk -v s="$sink_index" '$2 == s { found = 1 } END { exit !found }'; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "no voice on the sink by $((kFirstTickS + 15)) s"
+}
+
+# Waits for tonvela to end after a close sent at $1; checks the time and the status.
+expect_prompt_end() {
+  local closed=$1 status=0 ended
+  for _ in $(seq 500); do
+    kill -0 "$tonvela_pid" 2>/dev/null || break
+    sleep 0.01
+  done
+  ended=$(now)
+  wait "$tonvela_pid" || status=$?
+  echo "$scenario: ended $(elapsed "$closed" "$ended") s after the close, status $status"
+  less_than "$(elapsed "$closed" "$ended")" 1.0 || fail "took $(elapsed "$closed" "$ended") s to end"
+  ((status == 0)) || fail "ended with status $status"
+}
+
+# Records the sink from before the tick to 3 s after the end; the voice must be heard before the
+# close and nothing after it.
+expect_silence_after() {
+  local closed=$1
+  sleep 3
+  kill -INT "$parecord_pid" 2>/dev/null || true
+  wait "$parecord_pid" 2>/dev/null || true
+  local from during after
+  from=$(elapsed "$recording_started" "$closed")
+  during=$(sox "$dir/sink.wav" -n trim "$(awk -v t="$from" 'BEGIN { print t - 1.5 }')" 1 stat 2>&1 |
+    awk '/Maximum amplitude/ {print $3}')
+  after=$(sox "$dir/sink.wav" -n trim "$(awk -v t="$from" 'BEGIN { print t + 0.3 }')" stat 2>&1 |
+    awk '/Maximum amplitude/ {print $3}')
+  echo "$scenario: sink peak before the close $during, after it $after"
+  less_than 0.05 "$during" || fail "the voice was not heard before the close (peak $during)"
+  less_than "$after" 0.01 || fail "sound after the close (peak $after)"
+  if pactl list sink-inputs short | awk -v s="$sink_index" '$2 == s { found = 1 } END { exit !found }'; then
+    fail "a stream is still on the sink"
+  fi
+}
+
+start_recording() {
+  recording_started=$(now)
+  parecord --device="$sink.monitor" --file-format=wav --channels=1 --rate=16000 "$dir/sink.wav" &
+  parecord_pid=$!
+  own_pids+=("$parecord_pid")
+}
+
+picture() { import -window "$window" "$dir/$1.png" || fail "no picture of the window"; }
+# Prints how many pixels differ; a picture that cannot be read counts as all of them.
+pixels_differing() {
+  local count
+  count=$(compare -metric AE "$dir/$1.png" "$dir/$2.png" /dev/null 2>&1 || true)
+  [[ $count =~ ^[0-9]+$ ]] && echo "$count" || echo 999999
+}
+
+scenario_close() {
+  start_display
+  start_recording
+  start_tonvela
+  wait_for_voice
+  sleep 2
+  local closed
+  xdotool windowactivate --sync "$window" 2>/dev/null || true
+  closed=$(now)
+  xdotool key alt+F4
+  expect_prompt_end "$closed"
+  expect_silence_after "$closed"
+}
+
+scenario_sigterm() {
+  start_display
+  start_recording
+  start_tonvela
+  picture before
+  wait_for_voice
+  sleep 0.5
+  xdotool windowunmap --sync "$window"
+  xdotool windowmap --sync "$window"
+  sleep 0.5
+  picture remapped
+  xdotool windowactivate --sync "$window" 2>/dev/null || true
+  # Else the key would go elsewhere and prove nothing.
+  [[ $(xdotool getwindowfocus) == "$window" ]] || fail "the window does not have the focus"
+  xdotool type 5
+  sleep 0.5
+  picture typed
+  local remapped typed closed
+  remapped=$(pixels_differing before remapped)
+  typed=$(pixels_differing before typed)
+  echo "$scenario: pixels changed during the voice: after a remap $remapped, after typing $typed"
+  ((remapped <= kCursorPixels)) || fail "the window was not repainted during the voice"
+  ((typed <= kCursorPixels)) || fail "a key typed during the voice changed the window"
+  closed=$(now)
+  kill -TERM "$tonvela_pid"
+  expect_prompt_end "$closed"
+  expect_silence_after "$closed"
+}
+
+scenario_silent() {
+  export PULSE_SERVER=unix:$dir/no-sound-server
+  start_display
+  start_tonvela
+  xmessage -name other "another program" &
+  own_pids+=($!)
+  local state=""
+  sleep 1
+  xdotool search --classname '^other$' windowactivate --sync 2>/dev/null || true
+  local demanding="_NET_WM_STATE_DEMANDS_ATTENTION|[Uu]rgen"
+  state=$(xprop -id "$window" _NET_WM_STATE WM_HINTS 2>/dev/null || true)
+  ! grep -qE "$demanding" <<<"$state" || fail "the window asked for attention before any tick"
+  while ((SECONDS - started < kFirstTickS + 10)); do
+    state=$(xprop -id "$window" _NET_WM_STATE WM_HINTS 2>/dev/null || true)
+    if grep -qE "$demanding" <<<"$state"; then
+      echo "$scenario: marked after $((SECONDS - started)) s: $(tr '\n' ' ' <<<"$state")"
+      return 0
+    fi
+    kill -0 "$tonvela_pid" 2>/dev/null || fail "tonvela ended"
+    sleep 0.5
+  done
+  fail "the window never asked for attention; last state: $state"
+}
+
+# --- the run ------------------------------------------------------------------------------------
+
+sox -n -r 16000 -c 1 "$work/voice.wav" synth "$kVoiceS" sine 440 vol 0.5
+for scenario in ${TONVELA_E2E_SCENARIOS:-close sigterm silent}; do
+  dir=$work/$scenario
+  mkdir -p "$dir"
+  cp "$work/voice.wav" "$dir/语音文件.WAV"
+  sink=tonvela_e2e_${scenario}_$$
+  modules+=("$(pactl load-module module-null-sink sink_name="$sink" norewinds=1)")
+  sink_index=$(pactl list sinks short | awk -v n="$sink" '$2 == n {print $1}')
+  (
+    trap end_own EXIT
+    export PULSE_SINK=$sink
+    "scenario_$scenario"
+  ) >"$work/$scenario.log" 2>&1 &
+  pids+=($!)
+done
+
+failed=0
+for i in "${!pids[@]}"; do
+  wait "${pids[$i]}" || failed=1
+done
+for scenario in ${TONVELA_E2E_SCENARIOS:-close sigterm silent}; do cat "$work/$scenario.log"; done
+((failed == 0)) || exit 1
+echo "PASS: close and SIGTERM end a playing voice at once; a silent reminder asks for attention"

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The real `tonvela` under Xvfb with openbox, ended as a user or a session ends it: Alt+F4 (the
+# window manager's delete message), SIGTERM, SIGINT and SIGHUP. Each must end the program within
+# 1 s with status 0; in the AddressSanitizer build that also means no leak report.
+#
+#   close_e2e.sh <path to tonvela>
+set -euo pipefail
+
+program=$(realpath "$1")
+readonly kTitle="Tonvela......"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($how): $*" >&2
+  [[ -s $work/tonvela.err ]] && sed 's/^/  tonvela: /' "$work/tonvela.err" >&2
+  exit 1
+}
+
+source "$(dirname "$0")/../../support/xvfb.sh"
+xvfb_pid=""
+how="setup"
+start_xvfb || fail "Xvfb did not start"
+pids+=("$xvfb_pid")
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+  sleep 0.05
+done
+# No sound server: closing must not depend on one.
+export PULSE_SERVER=unix:$work/no-sound-server
+cd "$work"
+
+for how in alt+F4 TERM INT HUP; do
+  "$program" 2>"$work/tonvela.err" &
+  pid=$!
+  pids+=("$pid")
+  window=""
+  for _ in $(seq 200); do
+    window=$(xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
+    sleep 0.05
+  done
+  [[ -n $window ]] || fail "no window titled $kTitle"
+  sleep 0.5
+  closed=$(date +%s.%N)
+  if [[ $how == alt+F4 ]]; then
+    xdotool windowactivate --sync "$window" 2>/dev/null || true
+    closed=$(date +%s.%N)
+    xdotool key alt+F4
+  else
+    kill -"$how" "$pid"
+  fi
+  status=0
+  for _ in $(seq 1000); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.01
+  done
+  ended=$(date +%s.%N)
+  wait "$pid" || status=$?
+  took=$(awk -v a="$closed" -v b="$ended" 'BEGIN { printf "%.3f", b - a }')
+  echo "$how: ended after $took s with status $status"
+  ((status == 0)) || fail "status $status"
+  awk -v t="$took" 'BEGIN { exit !(t < 1.0) }' || fail "took $took s"
+done
+echo "PASS: every close ends the program with status 0"
