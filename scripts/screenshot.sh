@@ -9,8 +9,10 @@ output=${2:-docs/screenshot.png}
 
 source tests/support/xvfb.sh
 start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
-trap 'kill "$tonvela_pid" "$xvfb_pid" 2>/dev/null || true' EXIT
-"$program" &
+runtime=$(mktemp -d)
+trap 'kill "$tonvela_pid" "$xvfb_pid" 2>/dev/null || true; rm -rf "$runtime"' EXIT
+# A runtime dir of its own, so a Tonvela the user has open is not taken for this one.
+XDG_RUNTIME_DIR=$runtime "$program" &
 tonvela_pid=$!
 
 window=""

@@ -24,6 +24,9 @@ source "$(dirname "$0")/../../tests/support/xvfb.sh"
 start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
 # The program's sound server is not part of the comparison: no server to connect to.
 export PULSE_SERVER=unix:$work/no-pulse-server
+# A runtime dir of its own: a Tonvela already open would take every start over.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 now_us() { echo $(($(date +%s%N) / 1000)); }
 

@@ -5,7 +5,7 @@
 
 namespace tonvela::test {
 
-// A 0.9 s pattern of 440 Hz bursts of different lengths: its energy envelope cannot be matched
+// A 0.9 s pattern of 440 Hz bursts (lower in files below 1760 Hz) of different lengths: its energy envelope cannot be matched
 // by a shifted, stretched, repeated or wrongly decoded copy of itself.
 std::vector<float> toneBursts(int sampleRate);
 

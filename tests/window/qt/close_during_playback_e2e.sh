@@ -234,6 +234,9 @@ for scenario in ${TONVELA_E2E_SCENARIOS:-close sigterm silent}; do
   (
     trap end_own EXIT
     export PULSE_SINK=$sink
+    # A runtime dir each: the scenarios' programs would otherwise find each other as one instance.
+    export XDG_RUNTIME_DIR=$dir/runtime
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
     "scenario_$scenario"
   ) >"$work/$scenario.log" 2>&1 &
   pids+=($!)

@@ -35,8 +35,11 @@ for _ in $(seq 100); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
   sleep 0.05
 done
-# No sound server: closing must not depend on one.
+# No sound server: closing must not depend on one. A runtime dir of its own, so no other run's
+# program is taken for an instance already running.
 export PULSE_SERVER=unix:$work/no-sound-server
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 cd "$work"
 
 for how in alt+F4 TERM INT HUP; do
