@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "form_design.h"
+#include "qt_color.h"
 #include "runtime_error.h"
 #include "song_font.h"
 

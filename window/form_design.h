@@ -1,25 +1,20 @@
 #pragma once
 
-#include <QColor>
 #include <array>
 #include <cstdint>
 
-#include "twips.h"
+#include "twips_rect.h"
 
 namespace tonvela::design {
 
 // The window exactly as it was designed; nothing of it is read from a file or changed at run time.
+// Plain C++: the Qt and the Win32 front-ends draw from it alike.
 
 inline constexpr const char* kCaption = "Tonvela......";
 inline constexpr int kClientWidthTwips = 2865;
 inline constexpr int kClientHeightTwips = 1050;
 
-// Colours were designed as 0x00BBGGRR: red in the low byte, blue in the high one.
-inline QColor fromBgr(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFFu), static_cast<int>((bgr >> 8) & 0xFFu),
-                static_cast<int>((bgr >> 16) & 0xFFu));
-}
-
+// Colours are 0x00BBGGRR: red in the low byte, blue in the high one (Windows' COLORREF).
 inline constexpr double kLabelPointSize = 12.0;
 inline constexpr double kBoxPointSize = 10.5;
 

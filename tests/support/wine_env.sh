@@ -36,7 +36,8 @@ case $action in
   start)
     mkdir -p "$WINEPREFIX"
     : >"$log"
-    "$wineserver_bin" -p </dev/null >>"$log" 2>&1
+    # Fails when a server of this prefix already runs, which is as good; wine below is the check.
+    "$wineserver_bin" -p </dev/null >>"$log" 2>&1 || true
     fresh=0
     [[ -f $WINEPREFIX/.tonvela-ready ]] || fresh=1
     # The first command boots the prefix (creating it on a fresh one) and starts its services.
