@@ -10,6 +10,7 @@
 
 #include "form_design.h"
 #include "qt_color.h"
+#include "twips.h"
 #include "runtime_error.h"
 #include "song_font.h"
 

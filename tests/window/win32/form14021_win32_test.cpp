@@ -1,0 +1,165 @@
+// The Win32 window under Wine: its layout from the design table, its events reaching the
+// reminder, and its one exception boundary. The clock and the sound are fakes; the window,
+// its controls and its message loop are Windows' own.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dpi_scale.h"
+#include "fake_clock.h"
+#include "form14021.h"
+#include "form_design.h"
+#include "recording_sound.h"
+#include "runtime_error.h"
+#include "win_text.h"
+
+namespace tonvela::win32 {
+namespace {
+
+using tonvela::testing::FakeClock;
+using tonvela::testing::RecordingSound;
+
+class RecordingErrorReport final : public ErrorReport {
+ public:
+  void report(const RuntimeError& error) override { numbers.push_back(error.number()); }
+  std::vector<ErrorNumber> numbers;
+};
+
+std::wstring textOf(HWND control) {
+  wchar_t buffer[256] = {};
+  GetWindowTextW(control, buffer, 256);
+  return buffer;
+}
+
+// Runs the form's message loop until the window is gone, closing it from a timer of our own
+// after closeAfterMs unless an error ends it first.
+int runFor(Form14021& form, UINT closeAfterMs) {
+  const UINT_PTR closer = SetTimer(nullptr, 0, closeAfterMs, [](HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND window = FindWindowW(L"Tonvela.Form14021", nullptr)) {
+      PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+  });
+  const int status = form.run();
+  KillTimer(nullptr, closer);
+  return status;
+}
+
+class Win32Form : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(form.create(GetModuleHandleW(nullptr), SW_SHOWNORMAL)); }
+
+  FakeClock clock;
+  RecordingSound sound;
+  RecordingErrorReport errors;
+  Form14021 form{clock, sound, errors, 100};
+};
+
+TEST(DpiScale, KeepsTheDesignsPhysicalSize) {
+  struct Case {
+    int dpi;
+    int clientWidth, clientHeight, labelFont, boxFont;
+  };
+  // 2865 x 1050 twips; 12 pt and 10.5 pt, rounded to the nearest pixel.
+  for (const Case& c : {Case{96, 191, 70, -16, -14}, Case{120, 239, 88, -20, -18},
+                        Case{144, 287, 105, -24, -21}, Case{192, 382, 140, -32, -28}}) {
+    EXPECT_EQ(twipsToPixels(design::kClientWidthTwips, c.dpi), c.clientWidth) << c.dpi;
+    EXPECT_EQ(twipsToPixels(design::kClientHeightTwips, c.dpi), c.clientHeight) << c.dpi;
+    EXPECT_EQ(fontHeightForPoints(design::kLabelPointSize, c.dpi), c.labelFont) << c.dpi;
+    EXPECT_EQ(fontHeightForPoints(design::kBoxPointSize, c.dpi), c.boxFont) << c.dpi;
+  }
+}
+
+TEST_F(Win32Form, IsLaidOutFromTheDesign) {
+  EXPECT_EQ(textOf(form.window()), widen(design::kCaption));
+  RECT client{};
+  GetClientRect(form.window(), &client);
+  const int dpi = static_cast<int>(form.dpi());
+  EXPECT_EQ(client.right, twipsToPixels(design::kClientWidthTwips, dpi));
+  EXPECT_EQ(client.bottom, twipsToPixels(design::kClientHeightTwips, dpi));
+
+  auto expectPlaced = [&](HWND control, const TwipsRect& rect) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, form.window(), reinterpret_cast<POINT*>(&r), 2);
+    const PixelRect want = twipsToPixels(rect, dpi);
+    EXPECT_EQ(r.left, want.left);
+    EXPECT_EQ(r.top, want.top);
+    EXPECT_EQ(r.right - r.left, want.width);
+    EXPECT_EQ(r.bottom - r.top, want.height);
+  };
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(textOf(form.label(i)), widen(design::kLabel1[i].text));
+    expectPlaced(form.label(i), design::kLabel1[i].rect);
+  }
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(textOf(form.box(i)), widen(design::kText1[i].text));
+    expectPlaced(form.box(i), design::kText1[i].rect);
+  }
+  const LONG style = GetWindowLongW(form.window(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+}
+
+TEST_F(Win32Form, FocusStartsInTheDayBoxAndTabGoesToTheNightBox) {
+  EXPECT_EQ(GetFocus(), form.box(0));
+  EXPECT_EQ(GetNextDlgTabItem(form.window(), form.box(0), FALSE), form.box(1));
+  EXPECT_EQ(GetNextDlgTabItem(form.window(), form.box(1), FALSE), form.box(0));
+  // The boxes lie on top of the long labels that reach under them.
+  POINT inDayBox{twipsToPixels(1700, static_cast<int>(form.dpi())),
+                 twipsToPixels(200, static_cast<int>(form.dpi()))};
+  EXPECT_EQ(ChildWindowFromPointEx(form.window(), inDayBox, CWP_SKIPINVISIBLE), form.box(0));
+}
+
+TEST_F(Win32Form, EditsReachTheIntervalOfTheirBoxOnly) {
+  struct Case {
+    int box;
+    const wchar_t* text;
+    std::int16_t day, night;
+  };
+  const Case cases[] = {
+      {0, L"10", 10, 25},
+      {1, L"３０", 10, 30},  // full-width digits from an input method
+      {0, L"abc", 10, 30},   // not a number: ignored
+      {1, L"0", 10, 30},     // below 1: ignored
+      {0, L" 2.5 ", 2, 30},  // rounds half to even
+  };
+  for (const Case& c : cases) {
+    SetWindowTextW(form.box(c.box), c.text);
+    EXPECT_EQ(form.reminder().state().DayInterval, c.day) << c.box;
+    EXPECT_EQ(form.reminder().state().NightInterval, c.night) << c.box;
+  }
+}
+
+TEST_F(Win32Form, TicksPlayTheVoiceWhenTheIntervalIsReached) {
+  SetWindowTextW(form.box(0), L"2");
+  clock.set(10, 0);  // day time
+
+  EXPECT_EQ(runFor(form, 550), 0);
+
+  // Five ticks of 100 ms with a day interval of 2: two playbacks.
+  EXPECT_GE(sound.played.size(), 2U);
+  EXPECT_LE(sound.played.size(), 3U);
+  for (const std::string& name : sound.played) {
+    EXPECT_EQ(name, "语音文件.WAV");
+  }
+  EXPECT_TRUE(errors.numbers.empty());
+}
+
+TEST_F(Win32Form, AnErrorInAHandlerIsReportedAndEndsTheProgramWithStatus1) {
+  SetWindowTextW(form.box(0), L"1");
+  clock.set(10, 0);
+  sound.whilePlaying = [] { raiseOverflow(); };
+
+  EXPECT_EQ(runFor(form, 2000), Form14021::kUnhandledErrorExitStatus);
+
+  EXPECT_EQ(errors.numbers, std::vector<ErrorNumber>{ErrorNumber::Overflow});
+  EXPECT_EQ(form.window(), nullptr);
+  // The first tick raised the error; no further tick reached the reminder.
+  EXPECT_EQ(sound.played.size(), 1U);
+}
+
+}  // namespace
+}  // namespace tonvela::win32

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <windows.h>
+
+#include "sound_player.h"
+
+namespace tonvela::win32 {
+
+// Passes playback on to the real player; when nothing at all could be played, the taskbar
+// button flashes, so a reminder that could not be heard is still seen.
+class FlashOnSilence final : public SoundPlayer {
+ public:
+  explicit FlashOnSilence(SoundPlayer& player) : player_(player) {}
+  void setWindow(HWND window) { window_ = window; }
+
+  bool playSync(const std::string& fileName) override {
+    const bool played = player_.playSync(fileName);
+    if (!played && window_ != nullptr) {
+      FLASHWINFO flash{};
+      flash.cbSize = sizeof flash;
+      flash.hwnd = window_;
+      flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;  // until the user brings the window up
+      FlashWindowEx(&flash);
+    }
+    return played;
+  }
+
+ private:
+  SoundPlayer& player_;
+  HWND window_ = nullptr;
+};
+
+}  // namespace tonvela::win32
