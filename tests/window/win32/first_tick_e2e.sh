@@ -30,10 +30,9 @@ fail() {
   exit 1
 }
 
-source "$(dirname "$0")/../../support/xvfb.sh"
-xvfb_pid=""
-start_xvfb || fail "Xvfb did not start"
-pids+=("$xvfb_pid")
+DISPLAY=$("$(dirname "$0")/../../support/wine_env.sh" display "$WINEPREFIX") ||
+  fail "the Wine prefix has no display"
+export DISPLAY
 
 parecord --device="$TONVELA_TEST_SINK.monitor" --file-format=wav --channels=1 --rate=16000 \
   "$work/sink.wav" &

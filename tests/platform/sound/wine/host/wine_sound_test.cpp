@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <chrono>
+#include <thread>
 
 #include "sink_recorder.h"
 #include "test_sounds.h"
@@ -47,8 +49,10 @@ struct WineRun {
   std::vector<double> envelope;
 };
 
+// Records from before Wine starts until linger after it has ended, so what still sounds after
+// the program is gone is heard too.
 WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name = kVoiceName,
-                  int stopAfterMs = -1) {
+                  int stopAfterMs = -1, std::chrono::milliseconds linger = std::chrono::milliseconds(300)) {
   std::string command = quoted(env("TONVELA_TEST_WINE")) + " " +
                         quoted(env("TONVELA_TEST_PLAYER")) + " " +
                         quoted(windowsPath(dir)) + " " + quoted(name);
@@ -65,6 +69,7 @@ WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name 
     }
     run.status = ::pclose(pipe);
   }
+  std::this_thread::sleep_for(linger);
   run.envelope = energyEnvelope(recorder.stop(), SinkRecorder::kRate);
   int played = 0;
   double elapsedMs = -1.0;
@@ -180,7 +185,7 @@ TEST(WinmmSoundPlayer, StopSilencesThePlaybackPromptly) {
   }
   writeSound(dir.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, tone);
 
-  WineRun run = playUnderWine(dir.path(), kVoiceName, 500);
+  WineRun run = playUnderWine(dir.path(), kVoiceName, 500, std::chrono::milliseconds(1500));
 
   EXPECT_TRUE(run.played);
   EXPECT_GE(run.elapsedSeconds, 0.5);
