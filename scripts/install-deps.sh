@@ -13,8 +13,11 @@ PACKAGES=(
   fonts-arphic-uming
   # sound tests: a private PulseAudio server with a null sink, and its tools
   pulseaudio pulseaudio-utils sox espeak-ng
-  # window tests and screenshots
+  # window tests and screenshots (imagemagick also makes the Windows icon)
   xvfb xauth x11-utils xdotool imagemagick
+  # Windows cross-build (posix threads: std::thread and std::mutex), its tests under Wine (64-bit
+  # only), the installer, and a Chinese font Wine's window tests map the Windows faces onto
+  g++-mingw-w64-x86-64-posix wine wine64 nsis fonts-wqy-microhei
 )
 
 missing=()

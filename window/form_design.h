@@ -14,7 +14,6 @@ inline constexpr const char* kCaption = "Tonvela......";
 inline constexpr int kClientWidthTwips = 2865;
 inline constexpr int kClientHeightTwips = 1050;
 
-// Colours are 0x00BBGGRR: red in the low byte, blue in the high one (Windows' COLORREF).
 inline constexpr double kLabelPointSize = 12.0;
 inline constexpr double kBoxPointSize = 10.5;
 
@@ -23,6 +22,7 @@ struct LabelDesign {
   TwipsRect rect;
 };
 
+// Colours are 0x00BBGGRR: red in the low byte, blue in the high one (Windows' COLORREF).
 struct BoxDesign {
   const char* text;
   TwipsRect rect;

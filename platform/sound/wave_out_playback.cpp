@@ -14,7 +14,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kBufferCount = 4;
+// 800 ms queued: a busy machine may leave this thread unscheduled for a while without the
+// device running dry. Stopping does not wait for them: waveOutReset drops what is queued.
+constexpr std::size_t kBufferCount = 8;
 constexpr std::uint32_t kBufferMillis = 100;
 constexpr DWORD kPollMillis = 20;
 // KSDATAFORMAT_SUBTYPE_PCM, spelled out so no GUID library has to be linked.

@@ -60,6 +60,10 @@ echo "window mapped after $((SECONDS - started)) s"
 geometry=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 echo "client area: $geometry"
 [[ $geometry == 191x70 ]] || fail "client area $geometry, designed 191x70 at 96 dpi"
+if [[ -n $screenshot ]]; then
+  sleep 0.5 # let it finish drawing
+  import -window "$window" "$screenshot"
+fi
 
 # No window manager runs, so give the window the keyboard focus ourselves. The focus starts in
 # the day box. Wine's edit box does not select all on Ctrl+A: clear each box from its end.
@@ -68,7 +72,6 @@ sleep 0.3
 xdotool key End BackSpace BackSpace BackSpace type 1
 xdotool key Tab End BackSpace BackSpace BackSpace type 1
 sleep 0.3
-[[ -n $screenshot ]] && import -window root -crop 191x70+0+0 "$screenshot"
 
 while ((SECONDS - started < kFirstTickS + 10)); do
   kill -0 "$tonvela_pid" 2>/dev/null || fail "tonvela.exe ended early"
