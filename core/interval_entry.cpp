@@ -1,7 +1,7 @@
-#include "interval_entry.h"
+#include "core/interval_entry.h"
 
-#include "number_reading.h"
-#include "runtime_error.h"
+#include "platform/number_reading.h"
+#include "platform/runtime_error.h"
 
 namespace tonvela {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "reminder_state.h"
+#include "core/reminder_state.h"
 
 namespace tonvela {
 

@@ -1,10 +1,10 @@
-#include "minute_rule.h"
+#include "core/minute_rule.h"
 
 #include <cstdint>
 #include <limits>
 #include <string>
 
-#include "runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace tonvela {
 

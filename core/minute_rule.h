@@ -2,14 +2,12 @@
 
 #include <string_view>
 
-#include "clock.h"
-#include "reminder_state.h"
-#include "sound_player.h"
+#include "platform/clock.h"
+#include "core/reminder_state.h"
+#include "core/voice_file.h"
+#include "platform/sound_player.h"
 
 namespace tonvela {
-
-// The voice file, as a bare name: the sound player decides where it is found.
-inline constexpr std::string_view kVoiceFileName = "语音文件.WAV";
 
 // Day hours are "08" to "17", compared as text like the hour texts they are.
 bool isDayHour(std::string_view hourText);

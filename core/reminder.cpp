@@ -1,7 +1,7 @@
-#include "reminder.h"
+#include "core/reminder.h"
 
-#include "interval_entry.h"
-#include "minute_rule.h"
+#include "core/interval_entry.h"
+#include "core/minute_rule.h"
 
 namespace tonvela {
 

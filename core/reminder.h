@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "clock.h"
-#include "reminder_state.h"
-#include "sound_player.h"
+#include "platform/clock.h"
+#include "core/reminder_state.h"
+#include "platform/sound_player.h"
 
 namespace tonvela {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "interval_entry.h"
-#include "number_reading.h"
+#include "core/interval_entry.h"
+#include "platform/number_reading.h"
 
 namespace {
 

@@ -5,6 +5,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
+# clang (for libFuzzer) is needed here only, so the test command does not install it.
+if ! command -v clang++ >/dev/null; then
+  SUDO=()
+  [[ $(id -u) -eq 0 ]] || SUDO=(sudo)
+  "${SUDO[@]}" apt-get update -qq
+  "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang
+fi
+
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
 

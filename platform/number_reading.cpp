@@ -1,4 +1,4 @@
-#include "number_reading.h"
+#include "platform/number_reading.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace tonvela {
 namespace {

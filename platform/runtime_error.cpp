@@ -1,4 +1,4 @@
-#include "runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace tonvela {
 

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "error_report.h"
+#include "platform/error_report.h"
 
 namespace tonvela {
 

@@ -1,6 +1,6 @@
 #include <ctime>
 
-#include "system_clock.h"
+#include "platform/system_clock.h"
 
 namespace tonvela {
 

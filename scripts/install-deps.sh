@@ -4,20 +4,32 @@
 set -euo pipefail
 
 PACKAGES=(
-  # build
-  cmake ninja-build g++ clang pkg-config file dpkg-dev
-  libgtest-dev libgmock-dev googletest
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+  # building the program and its tests (CMake presets with Ninja, GoogleTest, Qt 6 Widgets,
+  # libpulse and libsndfile for the sound backend)
+  cmake ninja-build g++ pkg-config
+  libgtest-dev
+  qt6-base-dev qt6-base-dev-tools
   libpulse-dev libsndfile1-dev
-  # fonts so the Chinese texts never show as boxes
-  fonts-arphic-uming
-  # sound tests: a private PulseAudio server with a null sink, and its tools
-  pulseaudio pulseaudio-utils sox espeak-ng
-  # window tests and screenshots (imagemagick also makes the Windows icon)
-  xvfb xauth x11-utils xdotool imagemagick
-  # Windows cross-build (posix threads: std::thread and std::mutex), its tests under Wine (64-bit
-  # only), the installer, and a Chinese font Wine's window tests map the Windows faces onto
-  g++-mingw-w64-x86-64-posix wine wine64 nsis fonts-wqy-microhei
+  # the window tests: Qt's own Chinese texts, and a face with the Chinese glyphs so the labels
+  # never show as boxes
+  qt6-translations-l10n fonts-arphic-uming
+  # the sound tests: a private PulseAudio server with a null sink, pactl/parecord to record it
+  pulseaudio pulseaudio-utils
+  # the end-to-end run and the docs screenshot: Xvfb, xwininfo to see it is up, xdotool to
+  # type, sox to measure the recording, ImageMagick's import for scripts/screenshot.sh
+  xvfb x11-utils xdotool sox imagemagick
+  # the .deb that CPack builds: dpkg-shlibdeps and the file command it calls
+  dpkg-dev file
+  # building the icon sizes rendered from the SVG drawing
+  librsvg2-bin
+  # the package test: the .deb held to Debian's own checks (lintian; hardening-check from
+  # devscripts, which reads the program with binutils; appstreamcli; desktop-file-validate), and
+  # the Qt Wayland plugin whose package the .deb must depend on
+  lintian devscripts binutils appstream desktop-file-utils qt6-wayland
+  # the Windows cross-build (mingw-w64 with posix threads, for std::thread and std::mutex;
+  # GoogleTest's sources, built for Windows), its tests under Wine (64-bit only), the NSIS
+  # installer, and a Chinese font that Wine's window tests map the Windows faces onto
+  g++-mingw-w64-x86-64-posix googletest wine wine64 nsis fonts-wqy-microhei
 )
 
 missing=()

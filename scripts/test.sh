@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test twice: in the optimised build and in the
 # AddressSanitizer + UndefinedBehaviorSanitizer build; then cross-builds for Windows and runs the
-# Windows tests under Wine. The tests start the services they use
-# (a private PulseAudio server, Xvfb) themselves.
+# Windows tests under Wine. The tests start the services they use (a private PulseAudio server,
+# Xvfb, a Wine prefix) themselves.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -19,7 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "pulse_sound_player.h"
+#include "core/voice_file.h"
+#include "platform/sound/pulse_sound_player.h"
 
 extern char** environ;
 
@@ -29,7 +30,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
-constexpr char kVoiceName[] = "语音文件.WAV";
+const std::string kVoiceName(tonvela::kVoiceFileName);
 constexpr int kRate = 44100;
 
 // A slow sweep, written a second at a time so the bench itself stays small.

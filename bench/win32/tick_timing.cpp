@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "form14021.h"
-#include "message_box_error_report.h"
+#include "window/win32/form14021.h"
+#include "window/win32/message_box_error_report.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ class NineOClock final : public tonvela::Clock {
 // Stamps each tick and returns at once: the benchmark measures the timer, not playback.
 class StampingSound final : public tonvela::SoundPlayer {
  public:
-  bool playSync(const std::string&) override {
+  using SoundPlayer::playSync;
+  bool playSync(const std::string&, std::stop_token) override {
     const double k = static_cast<double>(deviations.size() + 1);
     deviations.push_back(
         std::chrono::duration<double, std::milli>(Clock::now() - loaded).count() - k * kPeriodMs);

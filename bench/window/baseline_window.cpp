@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include "song_font.h"
+#include "window/qt/song_font.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -7,23 +7,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "form14021.h"
-#include "message_box_error_report.h"
+#include "window/qt/form14021.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/recording_sound.h"
+#include "window/qt/message_box_error_report.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class NineOClock final : public tonvela::Clock {
- public:
-  tonvela::LocalDateTime now() const override { return {2024, 3, 1, 9, 0, 0}; }
-};
-
-// Returns at once: the benchmark measures the timer, not playback.
-class SilentSound final : public tonvela::SoundPlayer {
- public:
-  bool playSync(const std::string&) override { return true; }
-};
 
 double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
@@ -58,8 +49,9 @@ int main(int argc, char** argv) {
   constexpr int kPeriodMs = 50;
   constexpr int kTicks = 100;
   QApplication app(argc, argv);
-  NineOClock clock;
-  SilentSound sound;
+  tonvela::fakes::FakeClock clock(9);
+  // Returns at once: the benchmark measures the timer, not playback.
+  tonvela::fakes::RecordingSound sound;
   tonvela::MessageBoxErrorReport errorReport;
   tonvela::Form14021 form(clock, sound, errorReport, std::chrono::milliseconds(kPeriodMs));
   const Clock::time_point loaded = Clock::now();  // Timer1 starts as the constructor ends

@@ -11,7 +11,7 @@
 namespace tonvela {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 constexpr char kApplicationName[] = "Tonvela";
 constexpr char kApplicationId[] = "org.tonvela.Tonvela";
@@ -26,17 +26,18 @@ struct ProplistDeleter {
 };
 using Proplist = std::unique_ptr<pa_proplist, ProplistDeleter>;
 
-Clock::duration soundLength(const AudioSource& source) {
+SteadyClock::duration soundLength(const AudioSource& source) {
   double seconds = static_cast<double>(source.frames()) / source.sampleRate();
   seconds = std::clamp(seconds, 0.0, kLongestSoundSeconds);
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
 }
 
 // One connection, one stream, one sound: everything is made and freed within a single call.
 class PulseSession {
  public:
-  PulseSession(AudioSource& source, const PulsePlaybackSettings& settings)
-      : source_(source), settings_(settings) {}
+  PulseSession(AudioSource& source, const std::string& mediaName, const PulseOptions& options,
+               std::stop_token stop)
+      : source_(source), mediaName_(mediaName), options_(options), stop_(std::move(stop)) {}
   ~PulseSession();
   PulseSession(const PulseSession&) = delete;
   PulseSession& operator=(const PulseSession&) = delete;
@@ -44,14 +45,14 @@ class PulseSession {
   PlaybackOutcome play();
 
  private:
-  enum class Wait { Done, Failed, TimedOut };
+  enum class Wait { Done, Failed, TimedOut, Stopped };
 
   bool connect();
   bool createStream();
-  Wait runUntil(const std::function<bool()>& done, Clock::time_point deadline);
+  Wait runUntil(const std::function<bool()>& done, SteadyClock::time_point deadline);
   void fillStream(std::size_t bytesWanted);
   void startDrain();
-  bool waitForPlayout(Clock::time_point deadline);
+  bool waitForPlayout(SteadyClock::time_point deadline);
   std::size_t frameBytes() const {
     return sizeof(float) * static_cast<std::size_t>(source_.channels());
   }
@@ -63,7 +64,9 @@ class PulseSession {
   static void onTimingUpdated(pa_stream* stream, int success, void* self);
 
   AudioSource& source_;
-  const PulsePlaybackSettings& settings_;
+  const std::string& mediaName_;
+  const PulseOptions& options_;
+  std::stop_token stop_;
   pa_mainloop* mainloop_ = nullptr;
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
@@ -94,13 +97,18 @@ PulseSession::~PulseSession() {
 }
 
 PulseSession::Wait PulseSession::runUntil(const std::function<bool()>& done,
-                                          Clock::time_point deadline) {
+                                          SteadyClock::time_point deadline) {
+  // The wake-up makes a stop from another thread end the poll at once, not at its timeout.
+  std::stop_callback wakeOnStop(stop_, [this] { pa_mainloop_wakeup(mainloop_); });
   while (!done()) {
+    if (stop_.stop_requested()) {
+      return Wait::Stopped;
+    }
     if (failed_) {
       return Wait::Failed;
     }
-    auto remaining = deadline - Clock::now();
-    if (remaining <= Clock::duration::zero()) {
+    auto remaining = deadline - SteadyClock::now();
+    if (remaining <= SteadyClock::duration::zero()) {
       return Wait::TimedOut;
     }
     auto micros = std::chrono::duration_cast<std::chrono::microseconds>(remaining).count();
@@ -129,7 +137,7 @@ bool PulseSession::connect() {
     return false;
   }
   pa_context_set_state_callback(context_, &PulseSession::onContextState, this);
-  const char* server = settings_.serverAddress.empty() ? nullptr : settings_.serverAddress.c_str();
+  const char* server = options_.serverAddress.empty() ? nullptr : options_.serverAddress.c_str();
   // No autospawn: starting a sound server is the desktop's business, and it could take long.
   return pa_context_connect(context_, server, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
 }
@@ -142,9 +150,9 @@ bool PulseSession::createStream() {
   Proplist props(pa_proplist_new());
   // "event": the desktop mixer lists it with its own volume, under the system-sounds control.
   pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "event");
-  pa_proplist_sets(props.get(), PA_PROP_MEDIA_NAME, settings_.mediaName.c_str());
+  pa_proplist_sets(props.get(), PA_PROP_MEDIA_NAME, mediaName_.c_str());
   stream_ =
-      pa_stream_new_with_proplist(context_, settings_.mediaName.c_str(), &spec, &map, props.get());
+      pa_stream_new_with_proplist(context_, mediaName_.c_str(), &spec, &map, props.get());
   if (stream_ == nullptr) {
     return false;
   }
@@ -204,8 +212,8 @@ void PulseSession::startDrain() {
 }
 
 PlaybackOutcome PulseSession::play() {
-  const auto start = Clock::now();
-  const auto connectDeadline = start + settings_.connectTimeout;
+  const auto start = SteadyClock::now();
+  const auto connectDeadline = start + options_.connectTimeout;
   if (!connect()) {
     return PlaybackOutcome::NoServer;
   }
@@ -217,11 +225,13 @@ PlaybackOutcome PulseSession::play() {
       return PlaybackOutcome::NoServer;
     case Wait::TimedOut:
       return PlaybackOutcome::TimedOut;
+    case Wait::Stopped:
+      return PlaybackOutcome::Stopped;
   }
   if (!createStream()) {
     return PlaybackOutcome::ServerFailed;
   }
-  const auto deadline = start + soundLength(source_) + settings_.deadlineSlack;
+  const auto deadline = start + soundLength(source_) + options_.deadlineSlack;
   switch (runUntil([this] { return drained_; }, deadline)) {
     case Wait::Done:
       break;
@@ -229,6 +239,8 @@ PlaybackOutcome PulseSession::play() {
       return source_.failed() ? PlaybackOutcome::SourceFailed : PlaybackOutcome::ServerFailed;
     case Wait::TimedOut:
       return PlaybackOutcome::TimedOut;
+    case Wait::Stopped:
+      return PlaybackOutcome::Stopped;
   }
   if (source_.failed()) {
     return PlaybackOutcome::SourceFailed;
@@ -236,13 +248,16 @@ PlaybackOutcome PulseSession::play() {
   if (!drainSucceeded_) {
     return PlaybackOutcome::ServerFailed;
   }
-  return waitForPlayout(deadline) ? PlaybackOutcome::Played : PlaybackOutcome::ServerFailed;
+  if (!waitForPlayout(deadline)) {
+    return stop_.stop_requested() ? PlaybackOutcome::Stopped : PlaybackOutcome::ServerFailed;
+  }
+  return PlaybackOutcome::Played;
 }
 
 // The server acknowledges a drain once the sink has taken the last sample into its device
 // buffer, not once it has been heard; what is still in that buffer is waited out here, so the
 // call does not return while the sound is still playing.
-bool PulseSession::waitForPlayout(Clock::time_point deadline) {
+bool PulseSession::waitForPlayout(SteadyClock::time_point deadline) {
   pa_operation* operation =
       pa_stream_update_timing_info(stream_, &PulseSession::onTimingUpdated, this);
   if (operation == nullptr) {
@@ -257,7 +272,7 @@ bool PulseSession::waitForPlayout(Clock::time_point deadline) {
   if (pa_stream_get_latency(stream_, &latency, &negative) != 0 || negative != 0) {
     return true;  // nothing left to hear
   }
-  auto playedOut = std::min(deadline, Clock::now() + std::chrono::microseconds(latency));
+  auto playedOut = std::min(deadline, SteadyClock::now() + std::chrono::microseconds(latency));
   return runUntil([] { return false; }, playedOut) == Wait::TimedOut;
 }
 
@@ -301,11 +316,12 @@ bool pulseCanTake(int sampleRate, int channels) {
   return pa_sample_spec_valid(&spec) != 0 && pa_channels_valid(spec.channels) != 0;
 }
 
-PlaybackOutcome playThroughPulse(AudioSource& source, const PulsePlaybackSettings& settings) {
+PlaybackOutcome playThroughPulse(AudioSource& source, const std::string& mediaName,
+                                 const PulseOptions& options, std::stop_token stop) {
   if (!pulseCanTake(source.sampleRate(), source.channels()) || source.frames() <= 0) {
     return PlaybackOutcome::Unplayable;
   }
-  PulseSession session(source, settings);
+  PulseSession session(source, mediaName, options, std::move(stop));
   return session.play();
 }
 

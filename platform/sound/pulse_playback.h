@@ -1,9 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <stop_token>
 #include <string>
 
 #include "audio_source.h"
+#include "platform/sound/pulse_sound_player.h"
 
 namespace tonvela {
 
@@ -14,21 +16,15 @@ enum class PlaybackOutcome {
   NoServer,      // no sound server could be reached
   ServerFailed,  // the server refused the stream or went away during playback
   TimedOut,      // the server stopped answering; gave up at the deadline
-};
-
-struct PulsePlaybackSettings {
-  std::string serverAddress;  // empty: libpulse's usual lookup ($PULSE_SERVER, the user's socket)
-  std::string mediaName;      // what the desktop mixer shows for the stream
-  // Playback gives up this long after the sound should have ended.
-  std::chrono::milliseconds deadlineSlack{3000};
-  // Reaching the server and having the stream accepted may take at most this long.
-  std::chrono::milliseconds connectTimeout{2000};
+  Stopped,       // the caller asked to stop before the sound had ended
 };
 
 // Plays the source to the end through the PulseAudio protocol (also served by PipeWire) and
 // returns when the server reports it drained. Runs a private main loop in the calling thread;
-// every wait in it is bounded by the settings above.
-PlaybackOutcome playThroughPulse(AudioSource& source, const PulsePlaybackSettings& settings);
+// every wait in it is bounded by the options' limits. mediaName is what the desktop mixer shows.
+// A stop requested through `stop` wakes the loop at once, from any thread.
+PlaybackOutcome playThroughPulse(AudioSource& source, const std::string& mediaName,
+                                 const PulseOptions& options, std::stop_token stop = {});
 
 // True when libpulse accepts a float stream of this rate and channel count. libpulse aborts
 // the process on some invalid specs, so this is checked before any stream is made.

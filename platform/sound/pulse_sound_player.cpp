@@ -1,4 +1,4 @@
-#include "pulse_sound_player.h"
+#include "platform/sound/pulse_sound_player.h"
 
 #include "chime.h"
 #include "pulse_playback.h"
@@ -9,11 +9,12 @@
 namespace tonvela {
 namespace {
 
-// Outcomes that say the sound server itself is unusable: trying another sound would only wait
-// on it again.
+// Outcomes after which no other sound is tried: the sound server itself is unusable, and trying
+// another sound would only wait on it again,
+// or, once stopped, nothing more may sound.
 bool serverUnusable(PlaybackOutcome outcome) {
   return outcome == PlaybackOutcome::NoServer || outcome == PlaybackOutcome::ServerFailed ||
-         outcome == PlaybackOutcome::TimedOut;
+         outcome == PlaybackOutcome::TimedOut || outcome == PlaybackOutcome::Stopped;
 }
 
 }  // namespace
@@ -26,37 +27,37 @@ PulseSoundPlayer::PulseSoundPlayer(Options options) : options_(std::move(options
   }
 }
 
-bool PulseSoundPlayer::playSync(const std::string& fileName) {
-  PlaybackOutcome outcome = playNamedFile(fileName);
+bool PulseSoundPlayer::playSync(const std::string& fileName, std::stop_token stop) {
+  PlaybackOutcome outcome = playNamedFile(fileName, stop);
   if (outcome == PlaybackOutcome::Played) {
     return true;
   }
   if (serverUnusable(outcome)) {
     return false;
   }
-  return playDefaultSound() == PlaybackOutcome::Played;
+  return playDefaultSound(stop) == PlaybackOutcome::Played;
 }
 
-PlaybackOutcome PulseSoundPlayer::playNamedFile(const std::string& fileName) {
+PlaybackOutcome PulseSoundPlayer::playNamedFile(const std::string& fileName,
+                                                std::stop_token stop) {
   // Looked up and opened afresh at each call, so the user may replace the file at any time.
   UniqueFd fd = openSoundFile(fileName, options_.searchDirs);
   if (!fd.valid()) {
     return PlaybackOutcome::Unplayable;
   }
-  return playFromDescriptor(fd.get(), fileName);
+  return playFromDescriptor(fd.get(), fileName, stop);
 }
 
-PlaybackOutcome PulseSoundPlayer::playDefaultSound() {
-  PlaybackOutcome outcome = playThemeSound();
+PlaybackOutcome PulseSoundPlayer::playDefaultSound(std::stop_token stop) {
+  PlaybackOutcome outcome = playThemeSound(stop);
   if (outcome == PlaybackOutcome::Played || serverUnusable(outcome)) {
     return outcome;
   }
   Chime chime;
-  PulsePlaybackSettings settings{options_.serverAddress, "Tonvela chime", options_.deadlineSlack};
-  return playThroughPulse(chime, settings);
+  return playThroughPulse(chime, "Tonvela chime", options_, stop);
 }
 
-PlaybackOutcome PulseSoundPlayer::playThemeSound() {
+PlaybackOutcome PulseSoundPlayer::playThemeSound(std::stop_token stop) {
   auto dataDirs = options_.themeDataDirs.value_or(xdgDataDirsFromEnvironment());
   auto path = findThemeSound(dataDirs);
   if (!path) {
@@ -66,16 +67,16 @@ PlaybackOutcome PulseSoundPlayer::playThemeSound() {
   if (!fd.valid()) {
     return PlaybackOutcome::Unplayable;
   }
-  return playFromDescriptor(fd.get(), path->filename().string());
+  return playFromDescriptor(fd.get(), path->filename().string(), stop);
 }
 
-PlaybackOutcome PulseSoundPlayer::playFromDescriptor(int fd, const std::string& mediaName) {
+PlaybackOutcome PulseSoundPlayer::playFromDescriptor(int fd, const std::string& mediaName,
+                                                     std::stop_token stop) {
   auto decoder = SoundDecoder::open(fd);
   if (!decoder) {
     return PlaybackOutcome::Unplayable;
   }
-  PulsePlaybackSettings settings{options_.serverAddress, mediaName, options_.deadlineSlack};
-  return playThroughPulse(*decoder, settings);
+  return playThroughPulse(*decoder, mediaName, options_, stop);
 }
 
 }  // namespace tonvela

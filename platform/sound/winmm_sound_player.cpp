@@ -1,4 +1,4 @@
-#include "winmm_sound_player.h"
+#include "platform/sound/winmm_sound_player.h"
 
 #include <windows.h>
 
@@ -8,12 +8,12 @@
 #include "wave_file_stream.h"
 #include "wave_out_playback.h"
 #include "win_sound_file.h"
-#include "win_text.h"
+#include "platform/win_text.h"
 
 namespace tonvela {
 namespace {
 
-enum class Outcome { Played, Unplayable, NoDevice };
+enum class Outcome { Played, Stopped, Unplayable, NoDevice };
 
 // The chime as 16-bit frames.
 class ChimeStream final : public PcmStream {
@@ -38,8 +38,9 @@ class ChimeStream final : public PcmStream {
 Outcome play(PcmStream& stream, std::stop_token stop, std::chrono::milliseconds slack) {
   switch (playOnWaveOut(stream, std::move(stop), slack)) {
     case WaveOutResult::Played:
-    case WaveOutResult::Stopped:
       return Outcome::Played;
+    case WaveOutResult::Stopped:
+      return Outcome::Stopped;
     case WaveOutResult::NoDevice:
       return Outcome::NoDevice;
     case WaveOutResult::Failed:

@@ -2,11 +2,10 @@
 
 #include <chrono>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <vector>
 
-#include "sound_player.h"
+#include "platform/sound_player.h"
 
 namespace tonvela {
 
@@ -29,9 +28,10 @@ class WinmmSoundPlayer final : public SoundPlayer {
   WinmmSoundPlayer() = default;
   explicit WinmmSoundPlayer(Options options) : options_(std::move(options)) {}
 
-  bool playSync(const std::string& fileName) override { return playSync(fileName, {}); }
-  // As above; when stop is requested the device is silenced and the call returns at once.
-  bool playSync(const std::string& fileName, std::stop_token stop);
+  using SoundPlayer::playSync;
+  // True when the file, or the sound standing in for it, played to its end. A stop silences the
+  // device at once; the call then returns false and plays nothing in its place.
+  bool playSync(const std::string& fileName, std::stop_token stop) override;
 
  private:
   Options options_;

@@ -1,4 +1,4 @@
-#include "interval_entry.h"
+#include "core/interval_entry.h"
 
 #include <gtest/gtest.h>
 

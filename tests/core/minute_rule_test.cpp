@@ -1,19 +1,19 @@
-#include "minute_rule.h"
+#include "core/minute_rule.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "fake_clock.h"
-#include "recording_sound.h"
-#include "runtime_error.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/recording_sound.h"
+#include "platform/runtime_error.h"
 
 namespace tonvela {
 namespace {
 
-using testing::FakeClock;
-using testing::RecordingSound;
+using fakes::FakeClock;
+using fakes::RecordingSound;
 
 TEST(IsDayHour, DayRunsFromEightToBeforeSix) {
   const std::pair<const char*, bool> cases[] = {
@@ -37,9 +37,9 @@ struct Schedule {
   void runMinutes(int minutes) {
     for (int i = 0; i < minutes; ++i) {
       clock.advanceMinutes(1);
-      const std::size_t before = sound.played.size();
+      const std::size_t before = sound.plays.size();
       runMinuteTick(state, clock, sound);
-      if (sound.played.size() > before) playedAt.push_back(clockText(clock.time));
+      if (sound.plays.size() > before) playedAt.push_back(clockText(clock.time));
     }
   }
 };
@@ -51,7 +51,7 @@ TEST(MinuteRule, PlaysEveryDayIntervalAfterAMorningStart) {
   EXPECT_TRUE(schedule.playedAt.empty()) << "nothing plays before the 15th minute";
   schedule.runMinutes(46);
   EXPECT_EQ(schedule.playedAt, (std::vector<std::string>{"09:15", "09:30", "09:45", "10:00"}));
-  EXPECT_EQ(schedule.sound.played.front(), "语音文件.WAV");
+  EXPECT_EQ(schedule.sound.plays.front().fileName, "语音文件.WAV");
 }
 
 TEST(MinuteRule, CounterCarriesOverFromDayIntoNight) {
@@ -83,7 +83,7 @@ TEST(MinuteRule, IntervalInForceFollowsTheHourOfTheTick) {
     clock.set(c.hour, c.minute);
     RecordingSound sound;
     runMinuteTick(state, clock, sound);
-    EXPECT_EQ(sound.played.size(), c.plays ? 1u : 0u) << c.hour << ":" << c.minute;
+    EXPECT_EQ(sound.plays.size(), c.plays ? 1u : 0u) << c.hour << ":" << c.minute;
     EXPECT_EQ(state.ElapsedMinutes, c.plays ? 0 : 20) << c.hour << ":" << c.minute;
   }
 }
@@ -133,7 +133,7 @@ TEST(MinuteRule, CountIsStoredBeforeThePlaybackAndResetAfterIt) {
   FakeClock clock;
   RecordingSound sound;
   int countWhilePlaying = -1;
-  sound.whilePlaying = [&] { countWhilePlaying = state.ElapsedMinutes; };
+  sound.whilePlaying = [&](int) { countWhilePlaying = state.ElapsedMinutes; };
   runMinuteTick(state, clock, sound);
   EXPECT_EQ(countWhilePlaying, 15);
   EXPECT_EQ(state.ElapsedMinutes, 0);
@@ -143,7 +143,7 @@ TEST(MinuteRule, ErrorFromTheSoundCallLeavesTheIncrementStored) {
   ReminderState state{14, 15, 25};
   FakeClock clock;
   RecordingSound sound;
-  sound.whilePlaying = [] { throw RuntimeError(ErrorNumber::DllEntryNotFound); };
+  sound.whilePlaying = [](int) { throw RuntimeError(ErrorNumber::DllEntryNotFound); };
   EXPECT_THROW(runMinuteTick(state, clock, sound), RuntimeError);
   EXPECT_EQ(state.ElapsedMinutes, 15);
 }
@@ -160,7 +160,7 @@ TEST(MinuteRule, CounterGuardRaisesOverflowAndChangesNothing) {
   }
   EXPECT_EQ(state.ElapsedMinutes, 32767);
   EXPECT_EQ(clock.readings, 0);
-  EXPECT_TRUE(sound.played.empty());
+  EXPECT_TRUE(sound.plays.empty());
 }
 
 TEST(MinuteRule, LargestIntervalPlaysAtTheLastCountBeforeTheGuard) {
@@ -168,7 +168,7 @@ TEST(MinuteRule, LargestIntervalPlaysAtTheLastCountBeforeTheGuard) {
   FakeClock clock;
   RecordingSound sound;
   runMinuteTick(state, clock, sound);
-  EXPECT_EQ(sound.played.size(), 1u);
+  EXPECT_EQ(sound.plays.size(), 1u);
   EXPECT_EQ(state.ElapsedMinutes, 0);
 }
 

@@ -1,15 +1,15 @@
-#include "reminder.h"
+#include "core/reminder.h"
 
 #include <gtest/gtest.h>
 
-#include "fake_clock.h"
-#include "recording_sound.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/recording_sound.h"
 
 namespace tonvela {
 namespace {
 
-using testing::FakeClock;
-using testing::RecordingSound;
+using fakes::FakeClock;
+using fakes::RecordingSound;
 
 TEST(Reminder, LoadStartsFromTheSameValuesEveryTime) {
   FakeClock clock;
@@ -32,10 +32,10 @@ TEST(Reminder, TypedIntervalIsUsedAtTheNextTick) {
   reminder.Form_Load();
   reminder.Text1_Change(0, "1");  // the day box does not govern the night
   reminder.Timer1_Timer();
-  EXPECT_TRUE(sound.played.empty());
+  EXPECT_TRUE(sound.plays.empty());
   reminder.Text1_Change(1, "2");
   reminder.Timer1_Timer();
-  EXPECT_EQ(sound.played.size(), 1u);
+  EXPECT_EQ(sound.plays.size(), 1u);
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ program_pid=$!
 pids+=("$program_pid")
 window=""
 for _ in $(seq 300); do
-  window=$(xdotool search --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
+  window=$(xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
   sleep 0.1
 done
 [[ -n $window ]] || { cat "$work/program.log" >&2; fail "the installed program showed no window"; }

@@ -4,9 +4,9 @@
 #include <ctime>
 #include <string>
 
-#include "clock.h"
-#include "runtime_error.h"
-#include "system_clock.h"
+#include "platform/clock.h"
+#include "platform/runtime_error.h"
+#include "platform/system_clock.h"
 
 namespace tonvela {
 namespace {

@@ -1,4 +1,4 @@
-#include "number_reading.h"
+#include "platform/number_reading.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace tonvela {
 namespace {

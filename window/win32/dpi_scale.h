@@ -1,6 +1,6 @@
 #pragma once
 
-#include "form_design.h"
+#include "window/form_design.h"
 
 namespace tonvela::win32 {
 

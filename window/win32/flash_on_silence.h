@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "sound_player.h"
+#include "platform/sound_player.h"
 
 namespace tonvela::win32 {
 
@@ -13,9 +13,11 @@ class FlashOnSilence final : public SoundPlayer {
   explicit FlashOnSilence(SoundPlayer& player) : player_(player) {}
   void setWindow(HWND window) { window_ = window; }
 
-  bool playSync(const std::string& fileName) override {
-    const bool played = player_.playSync(fileName);
-    if (!played && window_ != nullptr) {
+  using SoundPlayer::playSync;
+  bool playSync(const std::string& fileName, std::stop_token stop) override {
+    const bool played = player_.playSync(fileName, stop);
+    // A stopped playback was asked for, not missed: nothing to call attention to.
+    if (!played && !stop.stop_requested() && window_ != nullptr) {
       FLASHWINFO flash{};
       flash.cbSize = sizeof flash;
       flash.hwnd = window_;

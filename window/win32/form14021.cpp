@@ -1,12 +1,12 @@
-#include "form14021.h"
+#include "window/win32/form14021.h"
 
 #include <exception>
 #include <string>
 
-#include "dpi_scale.h"
-#include "form_design.h"
-#include "runtime_error.h"
-#include "win_text.h"
+#include "window/win32/dpi_scale.h"
+#include "window/form_design.h"
+#include "platform/runtime_error.h"
+#include "platform/win_text.h"
 
 namespace tonvela::win32 {
 namespace {

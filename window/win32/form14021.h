@@ -5,12 +5,12 @@
 #include <array>
 #include <exception>
 
-#include "clock.h"
-#include "error_report.h"
-#include "flash_on_silence.h"
-#include "reminder.h"
-#include "sound_player.h"
-#include "win32_fonts.h"
+#include "platform/clock.h"
+#include "platform/error_report.h"
+#include "window/win32/flash_on_silence.h"
+#include "core/reminder.h"
+#include "platform/sound_player.h"
+#include "window/win32/win32_fonts.h"
 
 namespace tonvela::win32 {
 

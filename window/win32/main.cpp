@@ -2,10 +2,10 @@
 // message loop. Everything is wide-character; the program takes no arguments.
 #include <windows.h>
 
-#include "form14021.h"
-#include "message_box_error_report.h"
-#include "system_clock.h"
-#include "winmm_sound_player.h"
+#include "window/win32/form14021.h"
+#include "window/win32/message_box_error_report.h"
+#include "platform/system_clock.h"
+#include "platform/sound/winmm_sound_player.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   tonvela::SystemClock clock;

@@ -1,8 +1,8 @@
-#include "message_box_error_report.h"
+#include "window/win32/message_box_error_report.h"
 
 #include <string>
 
-#include "win_text.h"
+#include "platform/win_text.h"
 
 namespace tonvela::win32 {
 

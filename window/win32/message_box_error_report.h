@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "error_report.h"
+#include "platform/error_report.h"
 
 namespace tonvela::win32 {
 

@@ -1,4 +1,4 @@
-#include "win32_fonts.h"
+#include "window/win32/win32_fonts.h"
 
 #include <utility>
 

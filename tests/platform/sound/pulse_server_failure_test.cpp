@@ -10,8 +10,9 @@
 #include <fstream>
 #include <thread>
 
-#include "pulse_sound_player.h"
-#include "test_sounds.h"
+#include "core/voice_file.h"
+#include "platform/sound/pulse_sound_player.h"
+#include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
 namespace {
@@ -19,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using Seconds = std::chrono::duration<double>;
 
-constexpr char kVoiceName[] = "语音文件.WAV";
+const std::string kVoiceName(kVoiceFileName);
 constexpr auto kSlack = 1000ms;
 
 class PrivateServer : public testing::Test {
@@ -30,7 +31,7 @@ class PrivateServer : public testing::Test {
     std::vector<float> samples(2 * 44100, 0.2F);
     writeSound(dir_.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, samples);
   }
-  void TearDown() override { std::system(serverCommand("stop").c_str()); }
+  void TearDown() override { EXPECT_EQ(std::system(serverCommand("stop").c_str()), 0); }
 
   std::string serverCommand(const char* action) const {
     return std::string(TONVELA_PULSE_SERVER_SCRIPT) + " " + action + " " +

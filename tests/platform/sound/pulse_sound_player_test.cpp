@@ -4,16 +4,21 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <fstream>
 #include <future>
+#include <stop_token>
 #include <thread>
 
-#include "chime.h"
-#include "pulse_sound_player.h"
-#include "sink_recorder.h"
-#include "test_sounds.h"
+#include "core/voice_file.h"
+#include "platform/sound/chime.h"
+#include "platform/sound/pulse_sound_player.h"
+#include "tests/platform/sound/sink_recorder.h"
+#include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
 namespace {
@@ -21,7 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 using Seconds = std::chrono::duration<double>;
 
-constexpr char kVoiceName[] = "语音文件.WAV";
+const std::string kVoiceName(kVoiceFileName);
 
 struct Played {
   bool result = false;
@@ -121,7 +126,46 @@ TEST(PulseSoundPlayer, StreamIsNamedForTheDesktopMixer) {
   EXPECT_NE(listing.find("application.id = \"org.tonvela.Tonvela\""), std::string::npos);
   EXPECT_NE(listing.find("application.icon_name = \"tonvela\""), std::string::npos);
   EXPECT_NE(listing.find("media.role = \"event\""), std::string::npos);
-  EXPECT_NE(listing.find("media.name = \"语音文件.WAV\""), std::string::npos);
+  EXPECT_NE(listing.find("media.name = \"" + kVoiceName + "\""), std::string::npos);
+}
+
+// A stop from another thread ends a long sound at once: the call returns false, nothing else is
+// played in its place, and the sink is silent from then on.
+TEST(PulseSoundPlayer, StopFromAnotherThreadEndsThePlaybackAtOnce) {
+  constexpr int kRate = 44100;
+  TempDir dir;
+  std::vector<float> tone(static_cast<std::size_t>(kRate) * 5);
+  for (std::size_t i = 0; i < tone.size(); ++i) {
+    tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / kRate));
+  }
+  writeSound(dir.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, tone);
+  auto player = playerIn(dir.path());
+  std::stop_source stopSource;
+
+  SinkRecorder recorder;
+  const auto recordingStart = std::chrono::steady_clock::now();
+  std::future<bool> playing = std::async(std::launch::async, [&] {
+    return player.playSync(kVoiceName, stopSource.get_token());
+  });
+  std::this_thread::sleep_for(800ms);
+  const auto stoppedAt = std::chrono::steady_clock::now();
+  stopSource.request_stop();
+  const bool result = playing.get();
+  const Seconds stopTook = std::chrono::steady_clock::now() - stoppedAt;
+  std::this_thread::sleep_for(700ms);
+  const std::vector<double> envelope = energyEnvelope(recorder.stop(), SinkRecorder::kRate);
+  std::printf("stop took %.3f s\n", stopTook.count());
+
+  EXPECT_FALSE(result);
+  EXPECT_LT(stopTook.count(), 0.25);
+  // 10 ms windows: loud before the stop, silent from shortly after it.
+  const auto stopWindow = static_cast<std::size_t>(
+      std::chrono::duration<double>(stoppedAt - recordingStart).count() * 100.0);
+  ASSERT_GT(envelope.size(), stopWindow + 50);
+  const double loud = *std::max_element(envelope.begin(), envelope.begin() + stopWindow);
+  const double after = *std::max_element(envelope.begin() + stopWindow + 25, envelope.end());
+  EXPECT_GT(loud, 0.1);
+  EXPECT_LT(after, loud * 0.01) << "still sounding 250 ms after the stop";
 }
 
 struct FormatCase {

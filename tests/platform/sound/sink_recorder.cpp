@@ -1,4 +1,4 @@
-#include "sink_recorder.h"
+#include "tests/platform/sound/sink_recorder.h"
 
 #include <signal.h>
 #include <spawn.h>

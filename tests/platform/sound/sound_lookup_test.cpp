@@ -5,15 +5,16 @@
 #include <chrono>
 #include <fstream>
 
-#include "sound_file_lookup.h"
-#include "sound_theme.h"
-#include "test_sounds.h"
+#include "core/voice_file.h"
+#include "platform/sound/sound_file_lookup.h"
+#include "platform/sound/sound_theme.h"
+#include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr char kVoiceName[] = "语音文件.WAV";
+const std::string kVoiceName(kVoiceFileName);
 
 void writeText(const fs::path& file, const std::string& text) {
   fs::create_directories(file.parent_path());
@@ -50,10 +51,10 @@ TEST(SoundFileLookup, MatchesTheNameWhateverTheCaseOfItsLatinLetters) {
 }
 
 TEST(SoundFileLookup, ComparesNamesByAsciiCaseOnly) {
-  EXPECT_TRUE(sameNameIgnoringAsciiCase("语音文件.WAV", "语音文件.wav"));
-  EXPECT_TRUE(sameNameIgnoringAsciiCase("语音文件.WAV", "语音文件.Wav"));
-  EXPECT_FALSE(sameNameIgnoringAsciiCase("语音文件.WAV", "语音文件.WAVE"));
-  EXPECT_FALSE(sameNameIgnoringAsciiCase("语音文件.WAV", "语音文本.WAV"));
+  EXPECT_TRUE(sameNameIgnoringAsciiCase(kVoiceName, "语音文件.wav"));
+  EXPECT_TRUE(sameNameIgnoringAsciiCase(kVoiceName, "语音文件.Wav"));
+  EXPECT_FALSE(sameNameIgnoringAsciiCase(kVoiceName, "语音文件.WAVE"));
+  EXPECT_FALSE(sameNameIgnoringAsciiCase(kVoiceName, "语音文本.WAV"));
   EXPECT_FALSE(sameNameIgnoringAsciiCase("a.WAV", "a.W@V"));  // '@' is not 'A' lowered or raised
 }
 

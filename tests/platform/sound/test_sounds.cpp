@@ -1,4 +1,4 @@
-#include "test_sounds.h"
+#include "tests/platform/sound/test_sounds.h"
 
 #include <sndfile.h>
 #include <stdlib.h>

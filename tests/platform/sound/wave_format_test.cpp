@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "wave_format.h"
+#include "platform/sound/wave_format.h"
 
 namespace tonvela {
 namespace {

@@ -48,9 +48,10 @@ tonvela_pid=$!
 pids+=("$tonvela_pid")
 started=$SECONDS
 
+# Only a mapped window counts: the window exists, unmapped, before it is laid out and shown.
 window=""
 for _ in $(seq 300); do
-  window=$(xdotool search --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
+  window=$(xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
   sleep 0.05
 done
 [[ -n $window ]] || fail "no window titled $kTitle"

@@ -4,7 +4,8 @@
 //
 //   tonvela_play_file.exe <folder> <name> [stop after ms]
 // The name is looked for in <folder> only; the user's default sound is skipped, so whatever
-// cannot be played is replaced by the chime. Exit status 0 when something played, 1 if not.
+// cannot be played is replaced by the chime. Exit status 0 when the call returned true, 1 if
+// not (as after a stop).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -13,8 +14,8 @@
 #include <cwchar>
 #include <thread>
 
-#include "win_text.h"
-#include "winmm_sound_player.h"
+#include "platform/win_text.h"
+#include "platform/sound/winmm_sound_player.h"
 
 int main() {
   int argc = 0;

@@ -12,8 +12,8 @@
 #include <chrono>
 #include <thread>
 
-#include "sink_recorder.h"
-#include "test_sounds.h"
+#include "tests/platform/sound/sink_recorder.h"
+#include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
 namespace {
@@ -187,7 +187,9 @@ TEST(WinmmSoundPlayer, StopSilencesThePlaybackPromptly) {
 
   WineRun run = playUnderWine(dir.path(), kVoiceName, 1000, std::chrono::milliseconds(1500));
 
-  EXPECT_TRUE(run.played);
+  // A stopped playback reports false, and nothing (no chime) plays in its place.
+  EXPECT_FALSE(run.played);
+  EXPECT_EQ(run.status, 1 << 8);
   EXPECT_GE(run.elapsedSeconds, 1.0);
   EXPECT_LE(run.elapsedSeconds, 1.1);
   std::size_t loud = 0;

@@ -1,4 +1,4 @@
-#include "form14021.h"
+#include "window/qt/form14021.h"
 
 #include <QAccessible>
 #include <QCoreApplication>
@@ -8,11 +8,10 @@
 #include <exception>
 #include <string_view>
 
-#include "form_design.h"
-#include "qt_color.h"
-#include "twips.h"
-#include "runtime_error.h"
-#include "song_font.h"
+#include "window/form_design.h"
+#include "window/qt/qt_design.h"
+#include "platform/runtime_error.h"
+#include "window/qt/song_font.h"
 
 // The icons live in the static library's resources, which the linker keeps only when asked.
 static void initIconResources() { Q_INIT_RESOURCE(tonvela); }
@@ -24,12 +23,12 @@ QString fromUtf8(const char* text) { return QString::fromUtf8(text); }
 
 QLabel* makeLabel(QWidget* form, const design::LabelDesign& design) {
   auto* label = new QLabel(fromUtf8(design.text), form);
-  label->setGeometry(twipsToPixels(design.rect));
-  label->setFont(songFont(design::kLabelPointSize, QFont::Normal));
+  label->setGeometry(toQRect(design.rect));
+  label->setFont(songFont(design::kLabelPointSize, QFont::Weight(design::kLabelFontWeight)));
   // Designed labels draw their text from the top left, not centred in their height.
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, design::fromBgr(design::kLabelTextBgr));
+  palette.setColor(QPalette::WindowText, fromBgr(design::kLabelTextBgr));
   label->setPalette(palette);
   return label;
 }
@@ -54,11 +53,11 @@ QString accessibleNameOf(const design::LabelDesign& label) {
 
 QLineEdit* makeBox(QWidget* form, const design::BoxDesign& design, const QString& accessibleName) {
   auto* box = new QLineEdit(fromUtf8(design.text), form);
-  box->setGeometry(twipsToPixels(design.rect));
-  box->setFont(songFont(design::kBoxPointSize, QFont::Bold));
+  box->setGeometry(toQRect(design.rect));
+  box->setFont(songFont(design::kBoxPointSize, QFont::Weight(design::kBoxFontWeight)));
   QPalette palette = box->palette();
-  palette.setColor(QPalette::Text, design::fromBgr(design.textBgr));
-  palette.setColor(QPalette::Base, design::fromBgr(design.backBgr));
+  palette.setColor(QPalette::Text, fromBgr(design.textBgr));
+  palette.setColor(QPalette::Base, fromBgr(design.backBgr));
   box->setPalette(palette);
   box->setAccessibleName(accessibleName);
   return box;

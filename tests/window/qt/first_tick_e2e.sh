@@ -28,7 +28,7 @@ fail() {
   exit 1
 }
 
-source "$(dirname "$0")/../support/xvfb.sh"
+source "$(dirname "$0")/../../support/xvfb.sh"
 xvfb_pid=""
 start_xvfb || fail "Xvfb did not start"
 pids+=("$xvfb_pid")

@@ -1,4 +1,4 @@
-#include "qt_translations.h"
+#include "window/qt/qt_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <exception>
 
-#include "clock.h"
-#include "error_report.h"
-#include "reminder.h"
-#include "sound_player.h"
+#include "platform/clock.h"
+#include "platform/error_report.h"
+#include "core/reminder.h"
+#include "platform/sound_player.h"
 
 namespace tonvela {
 

@@ -1,4 +1,4 @@
-#include "win_text.h"
+#include "platform/win_text.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "error_report.h"
+#include "platform/error_report.h"
 
 namespace tonvela {
 

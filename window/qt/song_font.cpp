@@ -1,9 +1,11 @@
-#include "song_font.h"
+#include "window/qt/song_font.h"
+
+#include "window/form_design.h"
 
 namespace tonvela {
 
 QStringList songFamilies() {
-  return {QStringLiteral("宋体"),           QStringLiteral("SimSun"),
+  return {QString::fromUtf8(design::kFontFamily), QStringLiteral("SimSun"),
           QStringLiteral("NSimSun"),        QStringLiteral("Noto Serif CJK SC"),
           QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW")};
 }

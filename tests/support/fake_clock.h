@@ -1,12 +1,15 @@
 #pragma once
 
-#include "clock.h"
+#include "platform/clock.h"
 
-namespace tonvela::testing {
+namespace tonvela::fakes {
 
 // A clock that shows whatever time the test sets, and counts how often it was read.
 class FakeClock final : public Clock {
  public:
+  FakeClock() = default;
+  explicit FakeClock(int hour, int minute = 0) { set(hour, minute); }
+
   LocalDateTime now() const override {
     ++readings;
     return time;
@@ -27,4 +30,4 @@ class FakeClock final : public Clock {
   mutable int readings = 0;
 };
 
-}  // namespace tonvela::testing
+}  // namespace tonvela::fakes

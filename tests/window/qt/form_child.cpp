@@ -1,4 +1,4 @@
-#include "form_child.h"
+#include "tests/window/qt/form_child.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -7,9 +7,11 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "form14021.h"
-#include "message_box_error_report.h"
-#include "window_fakes.h"
+#include "window/qt/form14021.h"
+#include "window/qt/message_box_error_report.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/recording_sound.h"
+#include "tests/window/qt/tick_counter.h"
 
 namespace tonvela::test {
 namespace {
@@ -31,8 +33,8 @@ void answerMessageBox() {
 
 int runChildScenario(int argc, char** argv, const char* scenario) {
   QApplication app(argc, argv);
-  FixedClock clock(9);
-  RecordingSound sound;
+  fakes::FakeClock clock(9);
+  fakes::RecordingSound sound;
   MessageBoxErrorReport report;
   Form14021 form(clock, sound, report, std::chrono::milliseconds(10));
   const TickCounter ticks(form.Timer1);

@@ -1,4 +1,4 @@
-#include "message_box_error_report.h"
+#include "window/qt/message_box_error_report.h"
 
 #include <QMessageBox>
 

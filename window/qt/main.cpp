@@ -1,16 +1,16 @@
 // The composition root: the real clock, sound and error report, the window, the event loop.
 #include <QApplication>
 
-#include "form14021.h"
-#include "message_box_error_report.h"
-#include "pulse_sound_player.h"
-#include "qt_translations.h"
-#include "system_clock.h"
+#include "window/qt/form14021.h"
+#include "window/qt/message_box_error_report.h"
+#include "platform/sound/pulse_sound_player.h"
+#include "window/qt/qt_translations.h"
+#include "platform/system_clock.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(tonvela::kProgramName));
-  QApplication::setDesktopFileName(QStringLiteral("tonvela"));
+  QApplication::setDesktopFileName(QStringLiteral("org.tonvela.Tonvela"));
   tonvela::installQtTranslations(app);
 
   tonvela::SystemClock clock;

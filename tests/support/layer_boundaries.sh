@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Checks the layers' direction on what the compiler actually read: for every object of the
+# program's own targets, the headers it included (ninja's dependency log). The core and the
+# platform services reach no Qt, no sound library and no window; nothing outside the sound
+# backend reaches libpulse, libsndfile or the backend's internals, only its one public header
+# (pulse_sound_player.h on Linux, winmm_sound_player.h on Windows).
+#
+#   layer_boundaries.sh <ninja build dir>
+set -euo pipefail
+build=${1:?usage: $0 <build dir>}
+
+ninja -C "$build" -t deps | awk '
+  function fail(why) { printf "%s includes %s: %s\n", object, dep, why; bad = 1 }
+  /^[^ \t]/ {
+    object = $1
+    sub(/:$/, "", object)
+    target = ""
+    if (match(object, /CMakeFiles\/[^\/]+\.dir\//)) target = substr(object, RSTART + 11, RLENGTH - 16)
+    next
+  }
+  {
+    dep = $1
+    if (target == "" || target ~ /test|bench|fuzz/) next
+    plain = (target == "tonvela_core" || target == "tonvela_platform")
+    sound_lib = (dep ~ /\/pulse\/[^\/]+\.h$/ || dep ~ /(^|\/)sndfile\.h$/)
+    sound_internal = (dep ~ /(^|\/)platform\/sound\/[^\/]+\.h$/ && dep !~ /\/(pulse|winmm)_sound_player\.h$/)
+    if (plain && dep ~ /[Qq]t[0-9A-Za-z]*\//) fail("Qt in a plain C++ layer")
+    if (plain && dep ~ /(^|\/)window\//) fail("the window seen from below")
+    if (target != "tonvela_sound" && sound_lib) fail("a sound library outside the sound backend")
+    if (target != "tonvela_sound" && sound_internal) fail("the sound backend'"'"'s internals")
+    checked++
+  }
+  END {
+    if (checked == 0) { print "no dependency information: build first"; exit 1 }
+    if (bad) exit 1
+    printf "%d includes of the program'"'"'s own targets checked\n", checked
+  }'
