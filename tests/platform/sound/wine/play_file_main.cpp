@@ -2,7 +2,8 @@
 // and prints what the call returned and how long it took. The recording and the judging are done
 // on the Linux side, which hears what Wine sent to the test sound server.
 //
-//   tonvela_play_file.exe <folder> <name> [stop after ms]
+//   tonvela_play_file.exe <folder> <name> [stop after ms, -1 for none] [lock]
+// With "lock", the file is first opened without any sharing, as another program may hold it.
 // The name is looked for in <folder> only; the user's default sound is skipped, so whatever
 // cannot be played is replaced by the chime. Exit status 0 when the call returned true, 1 if
 // not (as after a stop).
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
+#include <string>
 #include <thread>
 
 #include "platform/win_text.h"
@@ -21,7 +23,7 @@ int main() {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv == nullptr || argc < 3) {
-    std::fputs("usage: tonvela_play_file <folder> <name> [stop after ms]\n", stderr);
+    std::fputs("usage: tonvela_play_file <folder> <name> [stop after ms] [lock]\n", stderr);
     return 2;
   }
   tonvela::WinmmSoundPlayer::Options options;
@@ -30,6 +32,15 @@ int main() {
   tonvela::WinmmSoundPlayer player(options);
   const std::string name = tonvela::narrow(argv[2]);
   const long stopAfterMs = argc > 3 ? std::wcstol(argv[3], nullptr, 10) : -1;
+  HANDLE lock = INVALID_HANDLE_VALUE;
+  if (argc > 4 && std::wcscmp(argv[4], L"lock") == 0) {
+    const std::wstring path = std::wstring(argv[1]) + L"\\" + argv[2];
+    lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (lock == INVALID_HANDLE_VALUE) {
+      std::fputs("cannot lock the file\n", stderr);
+      return 2;
+    }
+  }
   LocalFree(argv);
 
   std::stop_source stop;
@@ -45,5 +56,8 @@ int main() {
   const auto elapsed = std::chrono::duration<double, std::milli>(
       std::chrono::steady_clock::now() - start);
   std::printf("played=%d elapsed_ms=%.1f\n", played ? 1 : 0, elapsed.count());
+  if (lock != INVALID_HANDLE_VALUE) {
+    CloseHandle(lock);
+  }
   return played ? 0 : 1;
 }

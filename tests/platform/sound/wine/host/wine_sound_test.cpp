@@ -52,12 +52,15 @@ struct WineRun {
 // Records from before Wine starts until linger after it has ended, so what still sounds after
 // the program is gone is heard too.
 WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name = kVoiceName,
-                  int stopAfterMs = -1, std::chrono::milliseconds linger = std::chrono::milliseconds(300)) {
+                      int stopAfterMs = -1,
+                      std::chrono::milliseconds linger = std::chrono::milliseconds(300),
+                      bool locked = false) {
   std::string command = quoted(env("TONVELA_TEST_WINE")) + " " +
                         quoted(env("TONVELA_TEST_PLAYER")) + " " +
                         quoted(windowsPath(dir)) + " " + quoted(name);
-  if (stopAfterMs >= 0) {
-    command.append(" ").append(std::to_string(stopAfterMs));
+  command.append(" ").append(std::to_string(stopAfterMs));
+  if (locked) {
+    command.append(" lock");
   }
   WineRun run;
   SinkRecorder recorder;
@@ -274,6 +277,18 @@ TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
 
 INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(kBadFiles),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A good file that another program holds without sharing is passed over at once, not waited on.
+TEST(WinmmSoundPlayer, FileLockedByAnotherProgramFallsBackToTheChime) {
+  TempDir dir;
+  writeBurstsWav(dir.path() / kVoiceName);
+
+  WineRun run = playUnderWine(dir.path(), kVoiceName, -1, std::chrono::milliseconds(300), true);
+
+  EXPECT_TRUE(run.played);
+  expectTiming(run, kChimeSeconds);
+  expectHeard(run, chimeEnvelope());
+}
 
 }  // namespace
 }  // namespace tonvela::test
