@@ -78,7 +78,9 @@ void place(HWND control, const TwipsRect& rect, UINT dpi) {
 Form14021::Form14021(const Clock& clock, SoundPlayer& sound, ErrorReport& errorReport,
                      UINT tickMillis)
     : sound_(sound), errorReport_(errorReport), reminder_(clock, sound_), tickMillis_(tickMillis) {
-  boxBrush_ = CreateSolidBrush(design::kText1[0].backBgr);
+  for (std::size_t i = 0; i < boxBrushes_.size(); ++i) {
+    boxBrushes_[i] = CreateSolidBrush(design::kText1[i].backBgr);
+  }
 }
 
 Form14021::~Form14021() {
@@ -87,7 +89,9 @@ Form14021::~Form14021() {
     quitOnDestroy_ = false;
     DestroyWindow(window_);
   }
-  DeleteObject(boxBrush_);
+  for (HBRUSH brush : boxBrushes_) {
+    DeleteObject(brush);
+  }
 }
 
 bool Form14021::create(HINSTANCE instance, int showCommand) {
@@ -141,11 +145,11 @@ void Form14021::createControls(HINSTANCE instance) {
 void Form14021::applyDpi(UINT dpi) {
   dpi_ = dpi;
   HDC dc = GetDC(window_);
-  const std::wstring face = chineseFaceName(dc, dpi);
+  const std::wstring face = chineseFaceName(dc, dpi, widen(design::kFontFamily));
   ReleaseDC(window_, dc);
   const int d = static_cast<int>(dpi);
-  labelFont_ = Font(face, fontHeightForPoints(design::kLabelPointSize, d), FW_NORMAL);
-  boxFont_ = Font(face, fontHeightForPoints(design::kBoxPointSize, d), FW_BOLD);
+  labelFont_ = Font(face, fontHeightForPoints(design::kLabelPointSize, d), design::kLabelFontWeight);
+  boxFont_ = Font(face, fontHeightForPoints(design::kBoxPointSize, d), design::kBoxFontWeight);
   for (std::size_t i = 0; i < labels_.size(); ++i) {
     place(labels_[i], design::kLabel1[i].rect, dpi);
     SendMessageW(labels_[i], WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_.get()), TRUE);
@@ -234,10 +238,10 @@ void Form14021::boxChanged(int index) {
 }
 
 LRESULT Form14021::boxColours(HDC dc, HWND box) {
-  const auto& design = box == boxes_[1] ? design::kText1[1] : design::kText1[0];
-  SetTextColor(dc, design.textBgr);
-  SetBkColor(dc, design.backBgr);
-  return reinterpret_cast<LRESULT>(boxBrush_);
+  const std::size_t index = box == boxes_[1] ? 1 : 0;
+  SetTextColor(dc, design::kText1[index].textBgr);
+  SetBkColor(dc, design::kText1[index].backBgr);
+  return reinterpret_cast<LRESULT>(boxBrushes_[index]);
 }
 
 template <typename Handler>

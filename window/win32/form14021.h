@@ -65,7 +65,7 @@ class Form14021 {
   UINT dpi_ = 96;
   Font labelFont_;
   Font boxFont_;
-  HBRUSH boxBrush_ = nullptr;
+  std::array<HBRUSH, 2> boxBrushes_{};
   bool ended_ = false;
   bool quitOnDestroy_ = true;
   int exitStatus_ = 0;

@@ -33,8 +33,8 @@ std::wstring messageFontFace(UINT dpi) {
 
 }  // namespace
 
-std::wstring chineseFaceName(HDC dc, UINT dpi) {
-  for (const wchar_t* face : {L"SimSun", L"宋体", L"Microsoft YaHei"}) {
+std::wstring chineseFaceName(HDC dc, UINT dpi, const std::wstring& designFace) {
+  for (const wchar_t* face : {designFace.c_str(), L"SimSun", L"Microsoft YaHei"}) {
     if (faceInstalled(dc, face)) {
       return face;
     }

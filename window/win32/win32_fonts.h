@@ -6,9 +6,10 @@
 
 namespace tonvela::win32 {
 
-// The face the window's texts are drawn in: the design's Song face ("宋体", SimSun) where it is
-// installed, else Microsoft YaHei (on every Windows since Vista), else the system's message font.
-std::wstring chineseFaceName(HDC dc, UINT dpi);
+// The face the window's texts are drawn in: the design's face (the Song face "宋体", known to
+// English Windows as SimSun) where it is installed, else Microsoft YaHei (on every Windows since
+// Vista), else the system's message font.
+std::wstring chineseFaceName(HDC dc, UINT dpi, const std::wstring& designFace);
 
 // Owns one GDI font.
 class Font {

@@ -94,6 +94,22 @@ TEST_F(Win32Form, IsLaidOutFromTheDesign) {
     EXPECT_EQ(textOf(form.box(i)), widen(design::kText1[i].text));
     expectPlaced(form.box(i), design::kText1[i].rect);
   }
+  // Fonts at the window's DPI, in the design's face: the test prefix maps "宋体" onto a Chinese
+  // font it has, so the first choice is found.
+  auto fontOf = [](HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+  };
+  const LOGFONTW labelFont = fontOf(form.label(1));
+  const LOGFONTW boxFont = fontOf(form.box(1));
+  EXPECT_EQ(std::wstring(boxFont.lfFaceName), widen(design::kFontFamily));
+  EXPECT_EQ(boxFont.lfHeight, fontHeightForPoints(design::kBoxPointSize, dpi));
+  EXPECT_EQ(boxFont.lfWeight, design::kBoxFontWeight);
+  EXPECT_EQ(boxFont.lfCharSet, GB2312_CHARSET);
+  EXPECT_EQ(labelFont.lfHeight, fontHeightForPoints(design::kLabelPointSize, dpi));
+  EXPECT_EQ(labelFont.lfWeight, design::kLabelFontWeight);
+
   const LONG style = GetWindowLongW(form.window(), GWL_STYLE);
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
