@@ -15,9 +15,18 @@ PACKAGES=(
   qt6-translations-l10n fonts-arphic-uming
   # the sound tests: a private PulseAudio server with a null sink, pactl/parecord to record it
   pulseaudio pulseaudio-utils
+  # the sound tests a second time on PipeWire: the daemon, its session manager wireplumber
+  # (which needs a D-Bus session bus of its own, from dbus-daemon) and pipewire-pulse, which
+  # speaks the PulseAudio protocol
+  pipewire pipewire-pulse wireplumber dbus-daemon
   # the end-to-end run and the docs screenshot: Xvfb, xwininfo to see it is up, xdotool to
   # type, sox to measure the recording, ImageMagick's import for scripts/screenshot.sh
   xvfb x11-utils xdotool sox imagemagick
+  # the end-to-end run as a Wayland client: the weston compositor (and qt6-wayland, below)
+  weston
+  # the second-start test: a window manager that brings a window forward when asked; x11-utils
+  # (above) gives it xprop and xmessage
+  openbox
   # the .deb that CPack builds: dpkg-shlibdeps and the file command it calls
   dpkg-dev file
   # building the icon sizes rendered from the SVG drawing

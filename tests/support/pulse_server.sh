@@ -3,6 +3,7 @@
 # rewinds, so it consumes audio in real time instead of in 2-second blocks) on the unix socket
 # <dir>/native. HOME and the XDG directories point under <dir>, so the server never sees or
 # touches a user's own session, and anonymous auth lets any test process connect.
+# <dir>/server.pids names the server's process, as pipewire_server.sh names its own.
 #
 #   pulse_server.sh start <dir>   stop a stale server there, start a new one, wait until it answers
 #   pulse_server.sh stop <dir>    stop it and remove its files
@@ -57,7 +58,7 @@ stop_server() {
       sleep 0.2
     fi
   fi
-  rm -rf -- "$dir/runtime" "$dir/home" "$socket"
+  rm -rf -- "$dir/runtime" "$dir/home" "$socket" "$dir/server.pids"
 }
 
 start_server() {
@@ -80,6 +81,7 @@ start_server() {
   for _ in $(seq 100); do
     if server_answers; then
       pactl set-default-sink "$sink"
+      echo "$(server_pid) pulseaudio" >"$dir/server.pids"
       echo "PulseAudio running (pid $(server_pid || echo '?')) at unix:$socket"
       return 0
     fi

@@ -11,7 +11,8 @@ start_xvfb() {
     Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp -noreset 2>/dev/null &
     xvfb_pid=$!
     for _ in $(seq 100); do
-      if xwininfo -root -display ":$n" >/dev/null 2>&1; then
+      # Our own server, not one another run started on the same number a moment before.
+      if xwininfo -root -display ":$n" >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null; then
         export DISPLAY=:$n
         return 0
       fi

@@ -5,12 +5,17 @@
 #include "window/qt/message_box_error_report.h"
 #include "platform/sound/pulse_sound_player.h"
 #include "window/qt/qt_translations.h"
+#include "window/qt/single_instance.h"
 #include "platform/system_clock.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(tonvela::kProgramName));
   QApplication::setDesktopFileName(QStringLiteral("org.tonvela.Tonvela"));
+  tonvela::SingleInstance instance;
+  if (instance.handedOffToRunning()) {
+    return 0;
+  }
   tonvela::installQtTranslations(app);
 
   tonvela::SystemClock clock;
@@ -18,6 +23,8 @@ int main(int argc, char** argv) {
   tonvela::MessageBoxErrorReport errorReport;
   tonvela::Form14021 form(clock, sound, errorReport);
   QApplication::setWindowIcon(form.windowIcon());
+  QObject::connect(&instance, &tonvela::SingleInstance::activationRequested, &form,
+                   [&form] { tonvela::bringToFront(form); });
   form.show();
   return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 // A sound server that freezes, dies or is absent must never hold the caller past its deadline.
-// Each test runs its own private server, so freezing or killing it spares the shared one.
+// Each test runs its own private server, so freezing or killing it spares the shared one. The
+// server is PulseAudio, or whichever TONVELA_TEST_SERVER_SCRIPT starts (pipewire_server.sh);
+// "the server" is every process the script lists in server.pids (pipewire and pipewire-pulse).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
@@ -8,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "core/voice_file.h"
 #include "platform/sound/pulse_sound_player.h"
@@ -33,16 +37,28 @@ class PrivateServer : public testing::Test {
   }
   void TearDown() override { EXPECT_EQ(std::system(serverCommand("stop").c_str()), 0); }
 
+  static std::string serverScript() {
+    const char* script = std::getenv("TONVELA_TEST_SERVER_SCRIPT");
+    return script != nullptr ? script : TONVELA_PULSE_SERVER_SCRIPT;
+  }
   std::string serverCommand(const char* action) const {
-    return std::string(TONVELA_PULSE_SERVER_SCRIPT) + " " + action + " " +
-           (dir_.path() / "server").string() + " >/dev/null";
+    return serverScript() + " " + action + " " + (dir_.path() / "server").string() + " >/dev/null";
   }
   std::string address() const { return "unix:" + (dir_.path() / "server/native").string(); }
-  pid_t serverPid() const {
-    std::ifstream file(dir_.path() / "server/runtime/pulse/pid");
+  std::vector<pid_t> serverPids() const {
+    std::ifstream file(dir_.path() / "server/server.pids");
+    std::vector<pid_t> pids;
     pid_t pid = -1;
-    file >> pid;
-    return pid;
+    std::string name;
+    while (file >> pid >> name) {
+      pids.push_back(pid);
+    }
+    return pids;
+  }
+  void signalServer(int signal) const {
+    for (pid_t pid : serverPids()) {
+      ::kill(pid, signal);
+    }
   }
 
   PulseSoundPlayer player(const std::string& server) const {
@@ -57,17 +73,16 @@ class PrivateServer : public testing::Test {
   // Plays the two-second file and, after `delay`, sends `signal` to the server.
   std::pair<bool, Seconds> playAndSignal(int signal, std::chrono::milliseconds delay) {
     auto sound = player(address());
-    pid_t pid = serverPid();
-    EXPECT_GT(pid, 0);
+    EXPECT_FALSE(serverPids().empty());
     std::thread disturber([&] {
       std::this_thread::sleep_for(delay);
-      ::kill(pid, signal);
+      signalServer(signal);
     });
     auto start = std::chrono::steady_clock::now();
     bool result = sound.playSync(kVoiceName);
     Seconds elapsed = std::chrono::steady_clock::now() - start;
     disturber.join();
-    ::kill(pid, SIGCONT);
+    signalServer(SIGCONT);
     std::printf("returned %s after %.3f s\n", result ? "true" : "false", elapsed.count());
     return {result, elapsed};
   }
@@ -90,14 +105,13 @@ TEST_F(PrivateServer, KilledMidPlayFailsAtOnce) {
 }
 
 TEST_F(PrivateServer, FrozenBeforeTheCallFailsWithinTheConnectTimeout) {
-  pid_t pid = serverPid();
-  ASSERT_GT(pid, 0);
-  ::kill(pid, SIGSTOP);
+  ASSERT_FALSE(serverPids().empty());
+  signalServer(SIGSTOP);
   auto sound = player(address());
   auto start = std::chrono::steady_clock::now();
   bool result = sound.playSync(kVoiceName);
   Seconds elapsed = std::chrono::steady_clock::now() - start;
-  ::kill(pid, SIGCONT);
+  signalServer(SIGCONT);
   std::printf("returned %s after %.3f s\n", result ? "true" : "false", elapsed.count());
   EXPECT_FALSE(result);
   EXPECT_LT(elapsed.count(), 2.5);
@@ -105,9 +119,8 @@ TEST_F(PrivateServer, FrozenBeforeTheCallFailsWithinTheConnectTimeout) {
 
 TEST_F(PrivateServer, NoServerFailsWithinASecond) {
   // A socket left behind by a dead server, and an address where nothing ever was.
-  pid_t pid = serverPid();
-  ASSERT_GT(pid, 0);
-  ::kill(pid, SIGKILL);
+  ASSERT_FALSE(serverPids().empty());
+  signalServer(SIGKILL);
   std::this_thread::sleep_for(100ms);
   for (const std::string& server : {address(), "unix:" + (dir_.path() / "nothing").string()}) {
     auto sound = player(server);

@@ -65,12 +65,21 @@ Seconds lengthOf(const std::vector<float>& samples, int rate) {
   return Seconds(static_cast<double>(samples.size()) / rate);
 }
 
-// The recording holds the reference once, at about its own level, and nothing else.
-void expectHeard(const Played& played, const std::vector<double>& reference) {
+enum class Level { kJudged, kServersChoice };
+
+// The recording holds the reference once, at about its own level, and nothing else. A file with
+// more channels than the sink is mixed down by the server's own rule (PulseAudio and PipeWire
+// weigh the channels differently), so its level is the server's choice, not the player's.
+void expectHeard(const Played& played, const std::vector<double>& reference,
+                 Level level = Level::kJudged) {
   EnvelopeMatch match = matchEnvelope(played.envelope, reference);
+  std::printf("correlation %.3f, gain %.3f, stray level %.3f\n", match.correlation, match.gain,
+              match.strayLevel);
   EXPECT_GT(match.correlation, 0.9);
-  EXPECT_GT(match.gain, 0.5);
-  EXPECT_LT(match.gain, 1.5);
+  if (level == Level::kJudged) {
+    EXPECT_GT(match.gain, 0.5);
+    EXPECT_LT(match.gain, 1.5);
+  }
   EXPECT_LT(match.strayLevel, 0.1);
 }
 
@@ -182,16 +191,20 @@ TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
   TempDir dir;
   auto bursts = toneBursts(c.rate);
   writeSound(dir.path() / kVoiceName, c.format, c.rate, bursts, c.channels);
+  // What must be heard is the file as it decodes: a lossy codec's noise and padded last frame
+  // (GSM's 20 ms frames ring on past the bursts) are part of the sound, not strays.
+  int rate = 0;
+  auto decoded = readMono(dir.path() / kVoiceName, &rate);
   auto player = playerIn(dir.path());
 
   Played played = playAndRecord(player);
 
   EXPECT_TRUE(played.result);
-  expectTiming(played, lengthOf(bursts, c.rate));
-  EnvelopeMatch match = matchEnvelope(played.envelope, energyEnvelope(bursts, c.rate));
-  EXPECT_GT(match.correlation, 0.9);
-  // GSM's lossy frames leave some noise just outside the bursts.
-  EXPECT_LT(match.strayLevel, 0.25);
+  expectTiming(played, lengthOf(decoded, rate));
+  expectHeard(played, energyEnvelope(decoded, rate),
+              c.channels > 2 ? Level::kServersChoice : Level::kJudged);
+  // And the file still holds the bursts, so a decoding shared by both sides cannot hide a fault.
+  EXPECT_GT(matchEnvelope(played.envelope, energyEnvelope(bursts, c.rate)).correlation, 0.9);
 }
 
 INSTANTIATE_TEST_SUITE_P(

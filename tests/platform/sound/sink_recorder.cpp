@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -62,10 +63,14 @@ SinkRecorder::SinkRecorder(std::string server) {
   static int counter = 0;
   file_ = std::filesystem::temp_directory_path() /
           ("tonvela-rec-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".raw");
-  std::vector<std::string> args{
-      "parecord",         "--device=" + testSink() + ".monitor", "--raw",
-      "--format=s16le",   "--rate=" + std::to_string(kRate),     "--channels=1",
-      "--latency-msec=20"};
+  std::vector<std::string> args{"parecord",
+                                "--device=" + testSink() + ".monitor",
+                                "--raw",
+                                "--format=s16le",
+                                "--rate=" + std::to_string(kRate),
+                                "--channels=2",
+                                "--channel-map=front-left,front-right",
+                                "--latency-msec=20"};
   if (!server.empty()) {
     args.push_back("--server=" + server);
   }
@@ -109,9 +114,9 @@ std::vector<float> SinkRecorder::stop() {
   pid_ = -1;
   std::ifstream in(file_, std::ios::binary);
   std::vector<float> samples;
-  std::int16_t value = 0;
-  while (in.read(reinterpret_cast<char*>(&value), sizeof value)) {
-    samples.push_back(static_cast<float>(value) / 32768.0F);
+  std::array<std::int16_t, 2> frame{};
+  while (in.read(reinterpret_cast<char*>(frame.data()), sizeof frame)) {
+    samples.push_back((static_cast<float>(frame[0]) + static_cast<float>(frame[1])) / 65536.0F);
   }
   return samples;
 }
@@ -148,7 +153,10 @@ EnvelopeMatch matchEnvelope(const std::vector<double>& recording,
                       recording.begin() + static_cast<std::ptrdiff_t>(best.offset + n), 0.0);
   double expected = std::accumulate(reference.begin(), reference.end(), 0.0);
   best.gain = expected > 0 ? recorded / expected : 0.0;
-  double peak = *std::max_element(reference.begin(), reference.end());
+  // Against the recording's own peak within the match, so a server that plays everything louder
+  // or softer (its downmix of a many-channel file, say) does not move the measure.
+  double peak = *std::max_element(recording.begin() + static_cast<std::ptrdiff_t>(best.offset),
+                                  recording.begin() + static_cast<std::ptrdiff_t>(best.offset + n));
   // Margin of 3 windows each side: the server's resampler smears the edges a little.
   for (std::size_t i = 0; i < recording.size(); ++i) {
     bool inside = i + 3 >= best.offset && i < best.offset + n + 3;

@@ -8,8 +8,13 @@
 
 namespace tonvela::test {
 
-// Records the test sink's monitor with parecord, mono at kRate, for as long as it lives. It
-// returns from its constructor only once data is flowing, so nothing played afterwards is missed.
+// Records the test sink's monitor with parecord at kRate for as long as it lives, and hands back
+// the average of its two channels. It returns from its constructor only once data is flowing, so
+// nothing played afterwards is missed.
+//
+// The monitor is recorded in the sink's own layout (stereo) and mixed down here rather than by
+// the server: servers disagree on the downmix (PulseAudio averages the channels, PipeWire adds
+// them at -3 dB each, so a mono sound comes back 3 dB louder), and the level must be the sound's.
 class SinkRecorder {
  public:
   static constexpr int kRate = 16000;
@@ -35,7 +40,7 @@ struct EnvelopeMatch {
   double correlation = 0.0;  // Pearson correlation of the envelopes at the best alignment
   std::size_t offset = 0;    // window of the recording where the reference starts
   double gain = 0.0;         // recorded level over reference level at that alignment
-  double strayLevel = 0.0;   // loudest recorded window outside the match, over the reference peak
+  double strayLevel = 0.0;   // loudest recorded window outside the match, over the peak inside it
 };
 
 // Slides the reference envelope over the recording's and reports the best alignment.

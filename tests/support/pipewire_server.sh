@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Starts or stops a private PipeWire server for the tests, with the same contract as
+# pulse_server.sh: a null sink "tonvela_test" reached through the PulseAudio protocol on the unix
+# socket <dir>/native, and <dir>/server.pids naming the processes that make up the server (here
+# pipewire and pipewire-pulse; a test that freezes or kills "the server" acts on them all).
+#
+# The server is pipewire + wireplumber (the session manager, which links streams to the sink) +
+# pipewire-pulse, under a runtime dir, home and D-Bus session bus of their own, so nothing of a
+# user's session is seen or touched. Wireplumber's device monitors are off: the test server
+# must never open the machine's sound cards, cameras or Bluetooth.
+#
+#   pipewire_server.sh start <dir>   stop a stale server there, start a new one, wait until it answers
+#   pipewire_server.sh stop <dir>    stop it and remove its files
+set -euo pipefail
+
+usage() {
+  echo "usage: $0 start|stop <dir>" >&2
+  exit 2
+}
+(($# == 2)) || usage
+action=$1
+dir=$(realpath -m -- "$2")
+sink=tonvela_test
+socket=$dir/native
+pids_file=$dir/server.pids
+helpers_file=$dir/helper.pids # wireplumber and dbus-daemon: stopped, never signalled by tests
+log_dir=$dir/logs
+
+export HOME=$dir/home
+export XDG_RUNTIME_DIR=$dir/runtime
+export XDG_CONFIG_HOME=$dir/home/.config
+export XDG_STATE_HOME=$dir/home/.local/state
+export XDG_DATA_HOME=$dir/home/.local/share
+export PULSE_SERVER=unix:$socket
+unset DBUS_SESSION_BUS_ADDRESS PIPEWIRE_RUNTIME_DIR PIPEWIRE_REMOTE PIPEWIRE_CONFIG_DIR \
+  PULSE_RUNTIME_PATH PULSE_SINK PULSE_SOURCE PULSE_COOKIE || true
+
+server_answers() {
+  timeout 2 pactl info >/dev/null 2>&1
+}
+
+# Sends a signal to each pid in a file that still names a running process of the expected kind.
+signal_listed() {
+  local file=$1 signal=$2 pid
+  [[ -f $file ]] || return 0
+  while read -r pid _; do
+    [[ $pid =~ ^[0-9]+$ && -r /proc/$pid/comm ]] || continue
+    case $(cat "/proc/$pid/comm") in
+      pipewire | pipewire-pulse | wireplumber | dbus-daemon) kill "-$signal" "$pid" 2>/dev/null || true ;;
+    esac
+  done <"$file"
+}
+
+wait_gone() {
+  local file=$1 pid
+  [[ -f $file ]] || return 0
+  for _ in $(seq 50); do
+    local alive=0
+    while read -r pid _; do
+      [[ $pid =~ ^[0-9]+$ && -d /proc/$pid ]] && alive=1
+    done <"$file"
+    ((alive)) || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+stop_server() {
+  signal_listed "$pids_file" CONT # a test may have left them frozen
+  signal_listed "$pids_file" TERM
+  signal_listed "$helpers_file" TERM
+  if ! wait_gone "$pids_file" || ! wait_gone "$helpers_file"; then
+    signal_listed "$pids_file" KILL
+    signal_listed "$helpers_file" KILL
+    sleep 0.2
+  fi
+  rm -rf -- "${dir:?}/runtime" "${dir:?}/home" "$socket" "$pids_file" "$helpers_file"
+}
+
+write_config() {
+  mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire-pulse.conf.d" \
+    "$XDG_CONFIG_HOME/wireplumber/main.lua.d" "$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d"
+  cat >"$XDG_CONFIG_HOME/pipewire/pipewire-pulse.conf.d/tonvela-test.conf" <<EOF
+pulse.properties = {
+    server.address = [ "unix:$socket" ]
+}
+EOF
+  cat >"$XDG_CONFIG_HOME/wireplumber/main.lua.d/51-tonvela-test.lua" <<'EOF'
+alsa_monitor.enabled = false
+v4l2_monitor.enabled = false
+libcamera_monitor.enabled = false
+EOF
+  echo 'bluez_monitor.enabled = false' >"$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d/51-tonvela-test.lua"
+}
+
+# Starts a program in a session of its own (so the test runner's process group and pipes are not
+# tied to it) and prints its pid.
+spawn() {
+  local name=$1
+  shift
+  setsid "$@" </dev/null >>"$log_dir/$name.log" 2>&1 &
+  echo $!
+}
+
+fail() {
+  echo "$1; the logs:" >&2
+  tail -n 20 "$log_dir"/*.log >&2 || true
+  stop_server
+  exit 1
+}
+
+start_server() {
+  stop_server
+  mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_STATE_HOME" "$XDG_DATA_HOME" "$log_dir"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  rm -f "$log_dir"/*.log
+  write_config
+
+  local bus
+  bus=$(dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=3 3>"$dir/dbus.pid" \
+    </dev/null 2>>"$log_dir/dbus.log") || fail "dbus-daemon failed to start"
+  export DBUS_SESSION_BUS_ADDRESS=$bus
+  echo "$(tr -dc '0-9' <"$dir/dbus.pid") dbus-daemon" >"$helpers_file"
+  rm -f "$dir/dbus.pid"
+
+  echo "$(spawn pipewire pipewire) pipewire" >"$pids_file"
+  for _ in $(seq 50); do
+    [[ -S $XDG_RUNTIME_DIR/pipewire-0 ]] && break
+    sleep 0.1
+  done
+  [[ -S $XDG_RUNTIME_DIR/pipewire-0 ]] || fail "pipewire did not open its socket within 5 s"
+  echo "$(spawn wireplumber wireplumber) wireplumber" >>"$helpers_file"
+  echo "$(spawn pipewire-pulse pipewire-pulse) pipewire-pulse" >>"$pids_file"
+
+  for _ in $(seq 100); do
+    if server_answers; then
+      pactl load-module module-null-sink "sink_name=$sink" \
+        sink_properties=device.description=Tonvela-test >/dev/null
+      wait_for_sink
+      pactl set-default-sink "$sink"
+      echo "PipeWire running (pids $(cut -d' ' -f1 "$pids_file" | tr '\n' ' ')) at unix:$socket"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "pipewire-pulse did not answer within 10 s"
+}
+
+# The null sink appears once the session manager has seen its node.
+wait_for_sink() {
+  for _ in $(seq 50); do
+    if pactl list short sinks | cut -f2 | grep -qx "$sink"; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "the null sink $sink did not appear within 5 s"
+}
+
+case $action in
+  start) start_server ;;
+  stop) stop_server ;;
+  *) usage ;;
+esac

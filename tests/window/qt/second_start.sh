@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# Starting the real `tonvela` again while it runs: the second start opens no window and ends
+# with status 0, and the running window comes to the front and takes the focus from the window
+# that had it. After the running instance is killed (leaving its socket and lock behind), a new
+# start still opens its window; a start for another user's runtime dir is a reminder of its own.
+#
+#   second_start.sh <path to tonvela>
+set -euo pipefail
+
+program=$(realpath "$1")
+readonly kTitle="Tonvela......"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  for err in "$work"/*.err; do [[ -s $err ]] && sed "s|^|$(basename "$err"): |" "$err" >&2; done
+  exit 1
+}
+
+source "$(dirname "$0")/../../support/xvfb.sh"
+xvfb_pid=""
+start_xvfb || fail "Xvfb did not start"
+pids+=("$xvfb_pid")
+# A window manager, as on any desktop: it is what brings a window forward and gives it the focus
+# when the program asks (_NET_ACTIVE_WINDOW).
+HOME=$work openbox --sm-disable >/dev/null 2>&1 &
+pids+=("$!")
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.05
+done
+# No sound server: nothing here waits for a tick.
+export PULSE_SERVER=unix:$work/no-server
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+windows() { xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null || true; }
+
+wait_for_window() {
+  for _ in $(seq 200); do
+    [[ -n $(windows) ]] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+# Starts tonvela in the background; sets started_pid.
+start_tonvela() {
+  "$program" 2>"$work/tonvela-$1.err" &
+  started_pid=$!
+  pids+=("$started_pid")
+}
+
+# Of the given windows, the one in front: the window manager lists its windows back to front.
+topmost_of() {
+  local top=""
+  for id in $(xprop -root _NET_CLIENT_LIST_STACKING | grep -o '0x[0-9a-f]*'); do
+    for candidate in "$@"; do
+      (($(printf '%d' "$id") == candidate)) && top=$candidate
+    done
+  done
+  echo "$top"
+}
+
+active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW | grep -o '0x[0-9a-f]*')"; }
+
+start_tonvela first
+first=$started_pid
+wait_for_window || fail "the first start opened no window"
+window=$(windows)
+
+# Another window in front, with the focus (no window manager runs, so set both by hand).
+xmessage -name other "another program" 2>/dev/null &
+pids+=("$!")
+other=""
+for _ in $(seq 100); do
+  other=$(xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n1) && [[ -n $other ]] && break
+  sleep 0.05
+done
+[[ -n $other ]] || fail "xmessage opened no window"
+xdotool windowactivate --sync "$other"
+[[ $(topmost_of "$window" "$other") == "$other" ]] || fail "the other window is not in front"
+[[ $(active_window) == "$other" ]] || fail "the other window is not active"
+
+started=$SECONDS
+status=0
+timeout 10 "$program" 2>"$work/tonvela-second.err" || status=$?
+echo "second start ended with status $status after $((SECONDS - started)) s"
+((status == 0)) || fail "the second start ended with status $status"
+kill -0 "$first" 2>/dev/null || fail "the first instance ended"
+[[ $(windows | wc -l) -eq 1 ]] || fail "$(windows | wc -l) windows titled $kTitle"
+for _ in $(seq 40); do
+  [[ $(active_window) == "$window" ]] && break
+  sleep 0.05
+done
+[[ $(active_window) == "$window" ]] || fail "the running window was not made active"
+[[ $(topmost_of "$window" "$other") == "$window" ]] || fail "the running window is not in front"
+echo "the running window came to the front with the focus"
+
+# While the running window's thread is held (it plays the voice to its end there), a second start
+# still hands over at once, and the window comes forward when its thread is free again.
+xdotool windowactivate --sync "$other"
+kill -STOP "$first"
+started=$SECONDS
+status=0
+timeout 10 "$program" 2>"$work/tonvela-while-busy.err" || status=$?
+kill -CONT "$first"
+echo "a start while the running window was busy ended with status $status after $((SECONDS - started)) s"
+((status == 0)) || fail "a start while the running window was busy ended with status $status"
+((SECONDS - started < 3)) || fail "a start while the running window was busy waited for it"
+for _ in $(seq 40); do
+  [[ $(active_window) == "$window" ]] && break
+  sleep 0.05
+done
+[[ $(windows | wc -l) -eq 1 ]] || fail "$(windows | wc -l) windows titled $kTitle"
+[[ $(active_window) == "$window" ]] || fail "the window did not come forward once free again"
+echo "the busy window came forward once free again"
+
+# Killed, it leaves its socket and lock behind; a new start must still open a window.
+kill -KILL "$first"
+wait "$first" 2>/dev/null || true
+[[ -n $(find "$XDG_RUNTIME_DIR" -type s) ]] || fail "no socket left behind to test with"
+start_tonvela after-kill
+wait_for_window || fail "no window after a start following a killed instance"
+sleep 0.5
+kill -0 "$started_pid" 2>/dev/null || fail "the start after a killed instance ended"
+# And it listens where the killed one did: the next start hands over to it.
+status=0
+timeout 10 "$program" 2>"$work/tonvela-third.err" || status=$?
+((status == 0)) || fail "a start after the new instance ended with status $status"
+[[ $(windows | wc -l) -eq 1 ]] || fail "$(windows | wc -l) windows after a start following a killed instance"
+echo "a start after a killed instance opened its window, and the next start handed over to it"
+
+# Another user's runtime dir is another user's reminder.
+XDG_RUNTIME_DIR=$work/other-runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+start_tonvela other-user
+for _ in $(seq 200); do
+  [[ $(windows | wc -l) -eq 2 ]] && break
+  sleep 0.05
+done
+[[ $(windows | wc -l) -eq 2 ]] || fail "a start with its own runtime dir opened no window"
+echo "a start with another runtime dir opened a window of its own"
+
+# Starts at the same moment (autostart and the menu, a double click): one window, and every other
+# start ends with status 0.
+XDG_RUNTIME_DIR=$work/race-runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+racers=()
+for n in 1 2 3 4; do
+  start_tonvela "race-$n"
+  racers+=("$started_pid")
+done
+running() { for pid in "${racers[@]}"; do kill -0 "$pid" 2>/dev/null && echo "$pid"; done; }
+for _ in $(seq 200); do
+  [[ $(running | wc -l) -le 1 ]] && break
+  sleep 0.05
+done
+sleep 0.5
+[[ $(windows | wc -l) -eq 3 ]] || fail "starts at once: $(($(windows | wc -l) - 2)) windows"
+[[ $(running | wc -l) -eq 1 ]] || fail "starts at once: $(running | wc -l) still run"
+for pid in "${racers[@]}"; do
+  [[ $pid == "$(running)" ]] && continue
+  status=0
+  wait "$pid" || status=$?
+  ((status == 0)) || fail "of the starts at once, one ended with status $status"
+done
+echo "PASS: one reminder per runtime dir"
