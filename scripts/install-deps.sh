@@ -35,6 +35,10 @@ PACKAGES=(
   # devscripts, which reads the program with binutils; appstreamcli; desktop-file-validate), and
   # the Qt Wayland plugin whose package the .deb must depend on
   lintian devscripts binutils appstream desktop-file-utils qt6-wayland
+  # the Windows cross-build (mingw-w64 with posix threads, for std::thread and std::mutex;
+  # GoogleTest's sources, built for Windows), its tests under Wine (64-bit only), the NSIS
+  # installer, and a Chinese font that Wine's window tests map the Windows faces onto
+  g++-mingw-w64-x86-64-posix googletest wine wine64 nsis fonts-wqy-microhei
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test twice: in the optimised build and in the
-# AddressSanitizer + UndefinedBehaviorSanitizer build. The tests start the services they use
-# (a private PulseAudio server, Xvfb) themselves.
+# AddressSanitizer + UndefinedBehaviorSanitizer build; then cross-builds for Windows and runs the
+# Windows tests under Wine. The tests start the services they use (a private PulseAudio server,
+# Xvfb, a Wine prefix) themselves.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,3 +21,5 @@ run_preset() {
 run_preset release
 # The one-minute end-to-end run of the real program is covered by the release build.
 run_preset asan --label-exclude slow
+
+scripts/test-windows.sh

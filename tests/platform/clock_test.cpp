@@ -19,20 +19,28 @@ TEST(HourText, IsTwoDigitsOnATwentyFourHourClock) {
   }
 }
 
+// The C runtime's own TZ, which its localtime reads: POSIX setenv, or _putenv_s on Windows,
+// where an empty value removes the variable.
+void setTimeZoneVariable(const char* value) {
+#ifdef _WIN32
+  _putenv_s("TZ", value == nullptr ? "" : value);
+#else
+  if (value == nullptr) {
+    unsetenv("TZ");
+  } else {
+    setenv("TZ", value, 1);
+  }
+#endif
+}
+
 // Sets TZ for the life of the object; POSIX zone strings need no tzdata.
 class ScopedTimeZone {
  public:
   explicit ScopedTimeZone(const char* zone) {
     if (const char* old = std::getenv("TZ")) saved_ = old;
-    setenv("TZ", zone, 1);
+    setTimeZoneVariable(zone);
   }
-  ~ScopedTimeZone() {
-    if (saved_.empty()) {
-      unsetenv("TZ");
-    } else {
-      setenv("TZ", saved_.c_str(), 1);
-    }
-  }
+  ~ScopedTimeZone() { setTimeZoneVariable(saved_.empty() ? nullptr : saved_.c_str()); }
 
  private:
   std::string saved_;

@@ -2,7 +2,8 @@
 # Checks the layers' direction on what the compiler actually read: for every object of the
 # program's own targets, the headers it included (ninja's dependency log). The core and the
 # platform services reach no Qt, no sound library and no window; nothing outside the sound
-# backend reaches libpulse, libsndfile or the backend's internals, only its one public header.
+# backend reaches libpulse, libsndfile or the backend's internals, only its one public header
+# (pulse_sound_player.h on Linux, winmm_sound_player.h on Windows).
 #
 #   layer_boundaries.sh <ninja build dir>
 set -euo pipefail
@@ -22,7 +23,7 @@ ninja -C "$build" -t deps | awk '
     if (target == "" || target ~ /test|bench|fuzz/) next
     plain = (target == "tonvela_core" || target == "tonvela_platform")
     sound_lib = (dep ~ /\/pulse\/[^\/]+\.h$/ || dep ~ /(^|\/)sndfile\.h$/)
-    sound_internal = (dep ~ /(^|\/)platform\/sound\/[^\/]+\.h$/ && dep !~ /\/pulse_sound_player\.h$/)
+    sound_internal = (dep ~ /(^|\/)platform\/sound\/[^\/]+\.h$/ && dep !~ /\/(pulse|winmm)_sound_player\.h$/)
     if (plain && dep ~ /[Qq]t[0-9A-Za-z]*\//) fail("Qt in a plain C++ layer")
     if (plain && dep ~ /(^|\/)window\//) fail("the window seen from below")
     if (target != "tonvela_sound" && sound_lib) fail("a sound library outside the sound backend")

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tonvela {
+
+// The format block of a RIFF WAVE file, as the "fmt " chunk gives it (WAVEFORMATEX's fields).
+struct WaveFormat {
+  std::uint16_t formatTag = 0;
+  std::uint16_t channels = 0;
+  std::uint32_t samplesPerSec = 0;
+  std::uint32_t avgBytesPerSec = 0;
+  std::uint16_t blockAlign = 0;
+  std::uint16_t bitsPerSample = 0;
+  std::vector<std::uint8_t> extra;  // the bytes after cbSize; cbSize is their count
+};
+
+// Where the sound lies in the file.
+struct WaveLayout {
+  WaveFormat format;
+  std::uint64_t dataOffset = 0;
+  std::uint32_t dataSize = 0;
+};
+
+// Random access to the file's bytes, so the reader never holds more than one header in memory.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual std::uint64_t size() const = 0;
+  // Reads exactly count bytes at offset; false when they are not all there.
+  virtual bool readAt(std::uint64_t offset, void* out, std::size_t count) = 0;
+};
+
+inline constexpr std::uint16_t kWaveFormatPcm = 0x0001;
+inline constexpr std::uint16_t kWaveFormatFloat = 0x0003;
+inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
+
+// Bounds that a playable file respects; anything outside is refused before a device is opened.
+inline constexpr std::uint16_t kMaxChannels = 8;
+inline constexpr std::uint32_t kMinRate = 1000;
+inline constexpr std::uint32_t kMaxRate = 384000;
+
+// Walks the chunks of a RIFF WAVE file with every size checked against the file's real length.
+// Nothing (no layout) for files that are not WAVE, lack "fmt " or "data", have a chunk that runs
+// past the end (a truncated file), or whose format values are out of range.
+std::optional<WaveLayout> readWaveLayout(ByteSource& source);
+
+// Uncompressed sample encodings that are converted here, without a codec.
+enum class PcmEncoding { None, Unsigned8, Signed16, Signed24, Signed32, Float32, Float64 };
+
+// The PCM encoding of a format (plain, float, or WAVE_FORMAT_EXTENSIBLE with a PCM or float
+// sub-format) whose block alignment matches; None for compressed or inconsistent formats.
+PcmEncoding pcmEncodingOf(const WaveFormat& format);
+
+// Converts frames of the given encoding to signed 16-bit samples, clipping and rounding floats.
+// in holds sampleCount samples; out has room for sampleCount samples.
+void toSigned16(PcmEncoding encoding, const std::uint8_t* in, std::size_t sampleCount,
+                std::int16_t* out);
+
+inline std::size_t bytesPerSample(PcmEncoding encoding) {
+  switch (encoding) {
+    case PcmEncoding::Unsigned8: return 1;
+    case PcmEncoding::Signed16: return 2;
+    case PcmEncoding::Signed24: return 3;
+    case PcmEncoding::Signed32:
+    case PcmEncoding::Float32: return 4;
+    case PcmEncoding::Float64: return 8;
+    case PcmEncoding::None: break;
+  }
+  return 0;
+}
+
+}  // namespace tonvela

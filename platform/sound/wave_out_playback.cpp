@@ -1,0 +1,149 @@
+#include "wave_out_playback.h"
+
+#include <windows.h>
+#include <mmreg.h>
+#include <mmsystem.h>
+
+#include <array>
+#include <vector>
+
+#include "win_sound_file.h"
+
+namespace tonvela {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// 800 ms queued: a busy machine may leave this thread unscheduled for a while without the
+// device running dry. Stopping does not wait for them: waveOutReset drops what is queued.
+constexpr std::size_t kBufferCount = 8;
+constexpr std::uint32_t kBufferMillis = 100;
+constexpr DWORD kPollMillis = 20;
+// KSDATAFORMAT_SUBTYPE_PCM, spelled out so no GUID library has to be linked.
+constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010,
+                              {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+WAVEFORMATEXTENSIBLE deviceFormat(const PcmStream& stream) {
+  WAVEFORMATEXTENSIBLE format{};
+  WAVEFORMATEX& ex = format.Format;
+  ex.wFormatTag = WAVE_FORMAT_PCM;
+  ex.nChannels = static_cast<WORD>(stream.channels());
+  ex.nSamplesPerSec = stream.sampleRate();
+  ex.wBitsPerSample = 16;
+  ex.nBlockAlign = static_cast<WORD>(ex.nChannels * 2);
+  ex.nAvgBytesPerSec = ex.nSamplesPerSec * ex.nBlockAlign;
+  if (stream.channels() > 2) {
+    // Plain PCM names no speaker positions beyond stereo; the extensible form does.
+    static constexpr DWORD kMasks[] = {0,    0x4,  0x3,  0x7,  0x33, 0x37, 0x3F, 0x13F, 0x63F};
+    ex.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    ex.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+    format.Samples.wValidBitsPerSample = 16;
+    format.dwChannelMask = kMasks[stream.channels()];
+    format.SubFormat = kSubtypePcm;
+  }
+  return format;
+}
+
+// The open device with its buffers; closing it silences and releases everything.
+class WaveOutDevice {
+ public:
+  WaveOutDevice(HWAVEOUT device, std::size_t bufferSamples) : device_(device) {
+    for (Buffer& buffer : buffers_) {
+      buffer.samples.resize(bufferSamples);
+    }
+  }
+  ~WaveOutDevice() {
+    waveOutReset(device_);
+    for (Buffer& buffer : buffers_) {
+      if (buffer.header.dwFlags & WHDR_PREPARED) {
+        waveOutUnprepareHeader(device_, &buffer.header, sizeof buffer.header);
+      }
+    }
+    waveOutClose(device_);
+  }
+  WaveOutDevice(const WaveOutDevice&) = delete;
+  WaveOutDevice& operator=(const WaveOutDevice&) = delete;
+
+  // Refills every buffer the device has finished with; false once a write fails.
+  bool refill(PcmStream& stream) {
+    for (Buffer& buffer : buffers_) {
+      if (buffer.queued && !(buffer.header.dwFlags & WHDR_DONE)) {
+        continue;
+      }
+      buffer.queued = false;
+      if (buffer.header.dwFlags & WHDR_PREPARED) {
+        waveOutUnprepareHeader(device_, &buffer.header, sizeof buffer.header);
+      }
+      const std::size_t channels = static_cast<std::size_t>(stream.channels());
+      std::size_t frames = stream.read(buffer.samples.data(), buffer.samples.size() / channels);
+      if (frames == 0) {
+        continue;
+      }
+      buffer.header = WAVEHDR{};
+      buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.samples.data());
+      buffer.header.dwBufferLength = static_cast<DWORD>(frames * channels * 2);
+      if (waveOutPrepareHeader(device_, &buffer.header, sizeof buffer.header) != MMSYSERR_NOERROR ||
+          waveOutWrite(device_, &buffer.header, sizeof buffer.header) != MMSYSERR_NOERROR) {
+        return false;
+      }
+      buffer.queued = true;
+    }
+    return true;
+  }
+
+  bool anyQueued() const {
+    for (const Buffer& buffer : buffers_) {
+      if (buffer.queued && !(buffer.header.dwFlags & WHDR_DONE)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  struct Buffer {
+    std::vector<std::int16_t> samples;
+    WAVEHDR header{};
+    bool queued = false;
+  };
+  HWAVEOUT device_;
+  std::array<Buffer, kBufferCount> buffers_;
+};
+
+}  // namespace
+
+WaveOutResult playOnWaveOut(PcmStream& stream, std::stop_token stop,
+                            std::chrono::milliseconds slack) {
+  WAVEFORMATEXTENSIBLE format = deviceFormat(stream);
+  // Auto-reset: the device signals it whenever a buffer is done.
+  UniqueHandle bufferDone(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  HWAVEOUT handle = nullptr;
+  if (!bufferDone.valid() ||
+      waveOutOpen(&handle, WAVE_MAPPER, &format.Format,
+                  reinterpret_cast<DWORD_PTR>(bufferDone.get()), 0,
+                  CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+    return WaveOutResult::NoDevice;
+  }
+  const auto length = std::chrono::milliseconds(stream.frames() * 1000 / stream.sampleRate());
+  const auto deadline = Clock::now() + length + slack;
+  const std::size_t bufferFrames = stream.sampleRate() * kBufferMillis / 1000;
+  WaveOutDevice device(handle, bufferFrames * static_cast<std::size_t>(stream.channels()));
+
+  for (;;) {
+    if (!device.refill(stream)) {
+      return WaveOutResult::Failed;
+    }
+    if (!device.anyQueued()) {
+      return stream.failed() ? WaveOutResult::Failed : WaveOutResult::Played;
+    }
+    if (stop.stop_requested()) {
+      return WaveOutResult::Stopped;
+    }
+    if (Clock::now() > deadline) {
+      return WaveOutResult::Failed;  // the device stopped consuming; the destructor resets it
+    }
+    WaitForSingleObject(bufferDone.get(), kPollMillis);
+  }
+}
+
+}  // namespace tonvela

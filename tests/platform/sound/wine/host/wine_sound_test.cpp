@@ -1,0 +1,308 @@
+// The Windows player as Wine runs it: each case writes a file, runs tonvela_play_file.exe under
+// Wine and records the test sink meanwhile. What the sink heard is compared with what the file
+// holds (or with the chime, for files that must be refused).
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <chrono>
+#include <thread>
+
+#include "tests/platform/sound/sink_recorder.h"
+#include "tests/platform/sound/test_sounds.h"
+
+namespace tonvela::test {
+namespace {
+
+constexpr char kVoiceName[] = "语音文件.WAV";
+// The chime's length, as the Windows player makes it (0.7 s at 44100 Hz).
+constexpr double kChimeSeconds = 0.7;
+
+std::string env(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) {
+    ADD_FAILURE() << name << " is not set (run through CTest)";
+    return {};
+  }
+  return value;
+}
+
+// Z: is Wine's view of the Unix root.
+std::string windowsPath(const std::filesystem::path& path) {
+  std::string result("Z:");
+  for (char c : path.string()) {
+    result.push_back(c == '/' ? '\\' : c);
+  }
+  return result;
+}
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+struct WineRun {
+  int status = -1;
+  bool played = false;
+  double elapsedSeconds = -1.0;
+  std::vector<double> envelope;
+};
+
+// Records from before Wine starts until linger after it has ended, so what still sounds after
+// the program is gone is heard too.
+WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name = kVoiceName,
+                      int stopAfterMs = -1,
+                      std::chrono::milliseconds linger = std::chrono::milliseconds(300),
+                      bool locked = false) {
+  std::string command = quoted(env("TONVELA_TEST_WINE")) + " " +
+                        quoted(env("TONVELA_TEST_PLAYER")) + " " +
+                        quoted(windowsPath(dir)) + " " + quoted(name);
+  command.append(" ").append(std::to_string(stopAfterMs));
+  if (locked) {
+    command.append(" lock");
+  }
+  WineRun run;
+  SinkRecorder recorder;
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+      output += line;
+    }
+    run.status = ::pclose(pipe);
+  }
+  std::this_thread::sleep_for(linger);
+  run.envelope = energyEnvelope(recorder.stop(), SinkRecorder::kRate);
+  int played = 0;
+  double elapsedMs = -1.0;
+  if (std::sscanf(output.c_str(), "played=%d elapsed_ms=%lf", &played, &elapsedMs) == 2) {
+    run.played = played == 1;
+    run.elapsedSeconds = elapsedMs / 1000.0;
+  }
+  std::printf("%s -> %s", command.c_str(), output.c_str());
+  return run;
+}
+
+// Wine's audio thread shares this machine's two cores with whatever else runs; starved, it lets
+// the sink hear a gap that is none of the player's doing. A playback whose recording does not
+// match its reference is therefore played once more, and that second one must match.
+WineRun playMatching(const std::filesystem::path& dir, const std::vector<double>& reference,
+                     bool locked = false) {
+  WineRun run = playUnderWine(dir, kVoiceName, -1, std::chrono::milliseconds(300), locked);
+  const double correlation = matchEnvelope(run.envelope, reference).correlation;
+  if (correlation > 0.9) {
+    return run;
+  }
+  std::printf("recording did not match (correlation %.3f): played once more\n", correlation);
+  return playUnderWine(dir, kVoiceName, -1, std::chrono::milliseconds(300), locked);
+}
+
+std::vector<double> chimeEnvelope() {
+  // The chime's own formula, sampled: E6 then C6 0.25 s later, each with a 5 ms attack.
+  std::vector<float> samples;
+  constexpr int kRate = 44100;
+  auto tone = [](double t, double f, double decay) {
+    if (t < 0) return 0.0;
+    return std::min(1.0, t / 0.005) * std::exp(-decay * t) * std::sin(2 * M_PI * f * t);
+  };
+  for (int i = 0; i < kRate * 7 / 10; ++i) {
+    double t = static_cast<double>(i) / kRate;
+    samples.push_back(static_cast<float>(0.25 * tone(t, 1318.5, 6.0) +
+                                         0.25 * tone(t - 0.25, 1046.5, 7.0)));
+  }
+  return energyEnvelope(samples, kRate);
+}
+
+void expectHeard(const WineRun& run, const std::vector<double>& reference, double strayLimit = 0.1) {
+  EnvelopeMatch match = matchEnvelope(run.envelope, reference);
+  EXPECT_GT(match.correlation, 0.9);
+  EXPECT_GT(match.gain, 0.5);
+  EXPECT_LT(match.gain, 1.5);
+  EXPECT_LT(match.strayLevel, strayLimit);
+}
+
+// Returns after the sound's length, and not much later: waveOut's last buffer is done only
+// once the device has played it.
+void expectTiming(const WineRun& run, double seconds) {
+  EXPECT_GE(run.elapsedSeconds, seconds - 0.05);
+  EXPECT_LE(run.elapsedSeconds, seconds + 1.0);
+}
+
+struct FormatCase {
+  const char* name;
+  int format;
+  int rate;
+  int channels;
+};
+
+class PlaysEachFormat : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
+  const FormatCase& c = GetParam();
+  TempDir dir;
+  auto bursts = toneBursts(c.rate);
+  writeSound(dir.path() / kVoiceName, c.format, c.rate, bursts, c.channels);
+
+  WineRun run = playMatching(dir.path(), energyEnvelope(bursts, c.rate));
+
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.played);
+  expectTiming(run, static_cast<double>(bursts.size()) / c.rate);
+  // GSM's lossy frames leave some noise just outside the bursts.
+  expectHeard(run, energyEnvelope(bursts, c.rate), 0.25);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wav, PlaysEachFormat,
+    testing::Values(FormatCase{"pcm16_44k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1},
+                    FormatCase{"u8_22k", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1},
+                    FormatCase{"pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 44100, 1},
+                    FormatCase{"float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1},
+                    FormatCase{"ulaw_8k", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000, 1},
+                    FormatCase{"alaw_8k", SF_FORMAT_WAV | SF_FORMAT_ALAW, 8000, 1},
+                    FormatCase{"ima_adpcm", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 22050, 1},
+                    FormatCase{"ms_adpcm", SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM, 22050, 1},
+                    FormatCase{"gsm_8k", SF_FORMAT_WAV | SF_FORMAT_GSM610, 8000, 1},
+                    FormatCase{"stereo_48k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2},
+                    FormatCase{"wavex_6ch", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 48000, 6}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WinmmSoundPlayer, PlaysTheSampleVoice) {
+  TempDir dir;
+  const std::filesystem::path sample = env("TONVELA_SAMPLE_VOICE");
+  std::filesystem::copy_file(sample, dir.path() / kVoiceName);
+  int rate = 0;
+  auto voice = readMono(sample, &rate);
+
+  WineRun run = playMatching(dir.path(), energyEnvelope(voice, rate));
+
+  EXPECT_TRUE(run.played);
+  expectTiming(run, static_cast<double>(voice.size()) / rate);
+  expectHeard(run, energyEnvelope(voice, rate));
+}
+
+TEST(WinmmSoundPlayer, NameMatchesWithoutRegardToCase) {
+  TempDir dir;
+  writeSound(dir.path() / "语音文件.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100,
+             toneBursts(44100));
+
+  WineRun run = playMatching(dir.path(), energyEnvelope(toneBursts(44100), 44100));
+
+  EXPECT_TRUE(run.played);
+  expectHeard(run, energyEnvelope(toneBursts(44100), 44100));
+}
+
+TEST(WinmmSoundPlayer, StopSilencesThePlaybackPromptly) {
+  TempDir dir;
+  // Ten seconds of steady tone, stopped after a second.
+  std::vector<float> tone(44100 * 10);
+  for (std::size_t i = 0; i < tone.size(); ++i) {
+    tone[i] = 0.3F * static_cast<float>(std::sin(2 * M_PI * 440.0 * i / 44100.0));
+  }
+  writeSound(dir.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, tone);
+
+  WineRun run = playUnderWine(dir.path(), kVoiceName, 1000, std::chrono::milliseconds(1500));
+
+  // A stopped playback reports false, and nothing (no chime) plays in its place.
+  EXPECT_FALSE(run.played);
+  EXPECT_EQ(run.status, 1 << 8);
+  EXPECT_GE(run.elapsedSeconds, 1.0);
+  EXPECT_LE(run.elapsedSeconds, 1.1);
+  std::size_t loud = 0;
+  for (double level : run.envelope) {
+    loud += level > 0.05 ? 1 : 0;
+  }
+  // 10 ms windows, recorded until 1.5 s after the program ended. How much of the first second
+  // reaches the sink depends on the device's start-up latency; what matters is that the tone
+  // started and that it fell silent with the stop, long before its ten seconds.
+  std::printf("%zu loud 10 ms windows\n", loud);
+  EXPECT_GT(loud, 0U);
+  EXPECT_LT(loud, 150U);
+}
+
+// Whatever stands under the name, when it cannot be played the chime plays instead, at once.
+struct BadFileCase {
+  const char* name;
+  void (*make)(const std::filesystem::path& file);
+};
+
+std::string fileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+void writeBurstsWav(const std::filesystem::path& file) {
+  writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, toneBursts(44100));
+}
+void patchRate(const std::filesystem::path& file, std::uint32_t rate) {
+  std::string bytes = fileBytes(file);
+  for (int i = 0; i < 4; ++i) {
+    bytes[24 + i] = static_cast<char>((rate >> (8 * i)) & 0xFF);
+  }
+  writeBytes(file, bytes);
+}
+
+const BadFileCase kBadFiles[] = {
+    {"missing", [](const std::filesystem::path&) {}},
+    {"directory", [](const std::filesystem::path& f) { std::filesystem::create_directory(f); }},
+    {"empty", [](const std::filesystem::path& f) { writeBytes(f, ""); }},
+    {"garbage", [](const std::filesystem::path& f) { writeBytes(f, std::string(5000, 'Z')); }},
+    {"truncated_header",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       writeBytes(f, fileBytes(f).substr(0, 30));
+     }},
+    {"truncated_data",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       writeBytes(f, fileBytes(f).substr(0, 44 + 2000));
+     }},
+    {"channels_300",
+     [](const std::filesystem::path& f) {
+       writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, std::vector<float>(800, 0.3F), 300);
+     }},
+    {"rate_zero",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       patchRate(f, 0);
+     }},
+    {"rate_4g",
+     [](const std::filesystem::path& f) {
+       writeBurstsWav(f);
+       patchRate(f, 0xFFFFFFFFU);
+     }},
+};
+
+class FallsBackToTheChime : public testing::TestWithParam<BadFileCase> {};
+
+TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
+  TempDir dir;
+  GetParam().make(dir.path() / kVoiceName);
+
+  WineRun run = playMatching(dir.path(), chimeEnvelope());
+
+  EXPECT_TRUE(run.played);
+  expectTiming(run, kChimeSeconds);
+  expectHeard(run, chimeEnvelope());
+}
+
+INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(kBadFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A good file that another program holds without sharing is passed over at once, not waited on.
+TEST(WinmmSoundPlayer, FileLockedByAnotherProgramFallsBackToTheChime) {
+  TempDir dir;
+  writeBurstsWav(dir.path() / kVoiceName);
+
+  WineRun run = playMatching(dir.path(), chimeEnvelope(), true);
+
+  EXPECT_TRUE(run.played);
+  expectTiming(run, kChimeSeconds);
+  expectHeard(run, chimeEnvelope());
+}
+
+}  // namespace
+}  // namespace tonvela::test

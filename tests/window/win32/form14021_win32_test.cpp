@@ -1,0 +1,179 @@
+// The Win32 window under Wine: its layout from the design table, its events reaching the
+// reminder, and its one exception boundary. The clock and the sound are fakes; the window,
+// its controls and its message loop are Windows' own.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "window/win32/dpi_scale.h"
+#include "tests/support/fake_clock.h"
+#include "window/win32/form14021.h"
+#include "window/form_design.h"
+#include "tests/support/recording_error_report.h"
+#include "tests/support/recording_sound.h"
+#include "core/voice_file.h"
+#include "platform/runtime_error.h"
+#include "platform/win_text.h"
+
+namespace tonvela::win32 {
+namespace {
+
+using tonvela::fakes::FakeClock;
+using tonvela::fakes::RecordingErrorReport;
+using tonvela::fakes::RecordingSound;
+
+std::wstring textOf(HWND control) {
+  wchar_t buffer[256] = {};
+  GetWindowTextW(control, buffer, 256);
+  return buffer;
+}
+
+// Runs the form's message loop until the window is gone, closing it from a timer of our own
+// after closeAfterMs unless an error ends it first.
+int runFor(Form14021& form, UINT closeAfterMs) {
+  const UINT_PTR closer = SetTimer(nullptr, 0, closeAfterMs, [](HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND window = FindWindowW(L"Tonvela.Form14021", nullptr)) {
+      PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+  });
+  const int status = form.run();
+  KillTimer(nullptr, closer);
+  return status;
+}
+
+class Win32Form : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(form.create(GetModuleHandleW(nullptr), SW_SHOWNORMAL)); }
+
+  FakeClock clock;
+  RecordingSound sound;
+  RecordingErrorReport errors;
+  Form14021 form{clock, sound, errors, 100};
+};
+
+TEST(DpiScale, KeepsTheDesignsPhysicalSize) {
+  struct Case {
+    int dpi;
+    int clientWidth, clientHeight, labelFont, boxFont;
+  };
+  // 2865 x 1050 twips; 12 pt and 10.5 pt, rounded to the nearest pixel.
+  for (const Case& c : {Case{96, 191, 70, -16, -14}, Case{120, 239, 88, -20, -18},
+                        Case{144, 287, 105, -24, -21}, Case{192, 382, 140, -32, -28}}) {
+    EXPECT_EQ(twipsToPixels(design::kClientWidthTwips, c.dpi), c.clientWidth) << c.dpi;
+    EXPECT_EQ(twipsToPixels(design::kClientHeightTwips, c.dpi), c.clientHeight) << c.dpi;
+    EXPECT_EQ(fontHeightForPoints(design::kLabelPointSize, c.dpi), c.labelFont) << c.dpi;
+    EXPECT_EQ(fontHeightForPoints(design::kBoxPointSize, c.dpi), c.boxFont) << c.dpi;
+  }
+}
+
+TEST_F(Win32Form, IsLaidOutFromTheDesign) {
+  EXPECT_EQ(textOf(form.window()), widen(design::kCaption));
+  RECT client{};
+  GetClientRect(form.window(), &client);
+  const int dpi = static_cast<int>(form.dpi());
+  EXPECT_EQ(client.right, twipsToPixels(design::kClientWidthTwips, dpi));
+  EXPECT_EQ(client.bottom, twipsToPixels(design::kClientHeightTwips, dpi));
+
+  auto expectPlaced = [&](HWND control, const TwipsRect& rect) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, form.window(), reinterpret_cast<POINT*>(&r), 2);
+    const PixelRect want = twipsToPixels(rect, dpi);
+    EXPECT_EQ(r.left, want.left);
+    EXPECT_EQ(r.top, want.top);
+    EXPECT_EQ(r.right - r.left, want.width);
+    EXPECT_EQ(r.bottom - r.top, want.height);
+  };
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(textOf(form.label(i)), widen(design::kLabel1[i].text));
+    expectPlaced(form.label(i), design::kLabel1[i].rect);
+  }
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(textOf(form.box(i)), widen(design::kText1[i].text));
+    expectPlaced(form.box(i), design::kText1[i].rect);
+  }
+  // Fonts at the window's DPI, in the design's face: the test prefix maps "宋体" onto a Chinese
+  // font it has, so the first choice is found.
+  auto fontOf = [](HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+  };
+  const LOGFONTW labelFont = fontOf(form.label(1));
+  const LOGFONTW boxFont = fontOf(form.box(1));
+  EXPECT_EQ(std::wstring(boxFont.lfFaceName), widen(design::kFontFamily));
+  EXPECT_EQ(boxFont.lfHeight, fontHeightForPoints(design::kBoxPointSize, dpi));
+  EXPECT_EQ(boxFont.lfWeight, design::kBoxFontWeight);
+  EXPECT_EQ(boxFont.lfCharSet, GB2312_CHARSET);
+  EXPECT_EQ(labelFont.lfHeight, fontHeightForPoints(design::kLabelPointSize, dpi));
+  EXPECT_EQ(labelFont.lfWeight, design::kLabelFontWeight);
+
+  const LONG style = GetWindowLongW(form.window(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+}
+
+TEST_F(Win32Form, FocusStartsInTheDayBoxAndTabGoesToTheNightBox) {
+  EXPECT_EQ(GetFocus(), form.box(0));
+  EXPECT_EQ(GetNextDlgTabItem(form.window(), form.box(0), FALSE), form.box(1));
+  EXPECT_EQ(GetNextDlgTabItem(form.window(), form.box(1), FALSE), form.box(0));
+  // The boxes lie on top of the long labels that reach under them.
+  POINT inDayBox{twipsToPixels(1700, static_cast<int>(form.dpi())),
+                 twipsToPixels(200, static_cast<int>(form.dpi()))};
+  EXPECT_EQ(ChildWindowFromPointEx(form.window(), inDayBox, CWP_SKIPINVISIBLE), form.box(0));
+}
+
+TEST_F(Win32Form, EditsReachTheIntervalOfTheirBoxOnly) {
+  struct Case {
+    int box;
+    const wchar_t* text;
+    std::int16_t day, night;
+  };
+  const Case cases[] = {
+      {0, L"10", 10, 25},
+      {1, L"３０", 10, 30},  // full-width digits from an input method
+      {0, L"abc", 10, 30},   // not a number: ignored
+      {1, L"0", 10, 30},     // below 1: ignored
+      {0, L" 2.5 ", 2, 30},  // rounds half to even
+  };
+  for (const Case& c : cases) {
+    SetWindowTextW(form.box(c.box), c.text);
+    EXPECT_EQ(form.reminder().state().DayInterval, c.day) << c.box;
+    EXPECT_EQ(form.reminder().state().NightInterval, c.night) << c.box;
+  }
+}
+
+TEST_F(Win32Form, TicksPlayTheVoiceWhenTheIntervalIsReached) {
+  SetWindowTextW(form.box(0), L"2");
+  clock.set(10, 0);  // day time
+
+  EXPECT_EQ(runFor(form, 550), 0);
+
+  // Five ticks of 100 ms with a day interval of 2: two playbacks.
+  EXPECT_GE(sound.plays.size(), 2U);
+  EXPECT_LE(sound.plays.size(), 3U);
+  for (const std::string& name : sound.fileNames()) {
+    EXPECT_EQ(name, kVoiceFileName);
+  }
+  EXPECT_TRUE(errors.reported.empty());
+}
+
+TEST_F(Win32Form, AnErrorInAHandlerIsReportedAndEndsTheProgramWithStatus1) {
+  SetWindowTextW(form.box(0), L"1");
+  clock.set(10, 0);
+  sound.whilePlaying = [](int) { raiseOverflow(); };
+
+  EXPECT_EQ(runFor(form, 2000), Form14021::kUnhandledErrorExitStatus);
+
+  EXPECT_EQ(errors.reported, std::vector<ErrorNumber>{ErrorNumber::Overflow});
+  EXPECT_EQ(form.window(), nullptr);
+  // The first tick raised the error; no further tick reached the reminder. (The fake keeps a
+  // play only once it returns, so the one that raised is not among them.)
+  EXPECT_TRUE(sound.plays.empty());
+}
+
+}  // namespace
+}  // namespace tonvela::win32

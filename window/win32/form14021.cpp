@@ -1,0 +1,300 @@
+#include "window/win32/form14021.h"
+
+#include <exception>
+#include <string>
+
+#include "window/win32/dpi_scale.h"
+#include "window/form_design.h"
+#include "platform/runtime_error.h"
+#include "platform/win_text.h"
+
+namespace tonvela::win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"Tonvela.Form14021";
+constexpr UINT_PTR kTimer1Id = 1;
+constexpr int kLabelIdBase = 200;
+constexpr int kBoxIdBase = 100;
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
+
+// Functions of Windows 10 1607 and later, looked up so the program still starts on older ones.
+template <typename Function>
+Function user32Function(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+UINT dpiOf(HWND window) {
+  static const auto getDpiForWindow = user32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (getDpiForWindow != nullptr) {
+    if (UINT dpi = getDpiForWindow(window); dpi != 0) {
+      return dpi;
+    }
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+SIZE windowSizeForClient(int width, int height, UINT dpi) {
+  static const auto adjustForDpi =
+      user32Function<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  RECT rect{0, 0, width, height};
+  if (adjustForDpi == nullptr || !adjustForDpi(&rect, kFormStyle, FALSE, kFormExStyle, dpi)) {
+    AdjustWindowRectEx(&rect, kFormStyle, FALSE, kFormExStyle);
+  }
+  return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+bool registerClass(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXW windowClass{};
+  if (GetClassInfoExW(instance, kClassName, &windowClass)) {
+    return true;
+  }
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+  windowClass.hIconSm = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                 GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = kClassName;
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+void place(HWND control, const TwipsRect& rect, UINT dpi) {
+  const PixelRect pixels = twipsToPixels(rect, static_cast<int>(dpi));
+  SetWindowPos(control, nullptr, pixels.left, pixels.top, pixels.width, pixels.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+Form14021::Form14021(const Clock& clock, SoundPlayer& sound, ErrorReport& errorReport,
+                     UINT tickMillis)
+    : sound_(sound), errorReport_(errorReport), reminder_(clock, sound_), tickMillis_(tickMillis) {
+  for (std::size_t i = 0; i < boxBrushes_.size(); ++i) {
+    boxBrushes_[i] = CreateSolidBrush(design::kText1[i].backBgr);
+  }
+}
+
+Form14021::~Form14021() {
+  if (window_ != nullptr) {
+    // Torn down by its owner, not closed by the user: no quit message for a loop that has ended.
+    quitOnDestroy_ = false;
+    DestroyWindow(window_);
+  }
+  for (HBRUSH brush : boxBrushes_) {
+    DeleteObject(brush);
+  }
+}
+
+bool Form14021::create(HINSTANCE instance, int showCommand) {
+  if (!registerClass(instance, &Form14021::windowProc)) {
+    return false;
+  }
+  const std::wstring caption = widen(design::kCaption);
+  window_ = CreateWindowExW(kFormExStyle, kClassName, caption.c_str(), kFormStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                            instance, this);
+  if (window_ == nullptr) {
+    return false;
+  }
+  sound_.setWindow(window_);
+  createControls(instance);
+  applyDpi(dpiOf(window_));
+  deliver([this] { reminder_.Form_Load(); });
+  SetTimer(window_, kTimer1Id, tickMillis_, nullptr);
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+  lastFocus_ = boxes_[0];
+  SetFocus(boxes_[0]);
+  return !ended_;
+}
+
+void Form14021::createControls(HINSTANCE instance) {
+  // The long labels reach under the boxes: the boxes are raised above them, and the labels'
+  // WS_CLIPSIBLINGS keeps them from painting over the boxes.
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    const std::wstring text = widen(design::kLabel1[i].text);
+    labels_[i] = CreateWindowExW(0, L"STATIC", text.c_str(),
+                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX,
+                                 0, 0, 0, 0, window_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelIdBase + i)),
+                                 instance, nullptr);
+  }
+  // Tab order follows creation: Text1(0), then Text1(1); labels never take the focus.
+  for (std::size_t i = 0; i < boxes_.size(); ++i) {
+    const std::wstring text = widen(design::kText1[i].text);
+    boxes_[i] = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, 0,
+                                0, 0, 0, window_,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxIdBase + i)),
+                                instance, nullptr);
+    SetWindowPos(boxes_[i], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  // The boxes go on top, in tab order: the last one raised is the first in the order.
+  SetWindowPos(boxes_[0], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Form14021::applyDpi(UINT dpi) {
+  dpi_ = dpi;
+  HDC dc = GetDC(window_);
+  const std::wstring face = chineseFaceName(dc, dpi, widen(design::kFontFamily));
+  ReleaseDC(window_, dc);
+  const int d = static_cast<int>(dpi);
+  labelFont_ = Font(face, fontHeightForPoints(design::kLabelPointSize, d), design::kLabelFontWeight);
+  boxFont_ = Font(face, fontHeightForPoints(design::kBoxPointSize, d), design::kBoxFontWeight);
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    place(labels_[i], design::kLabel1[i].rect, dpi);
+    SendMessageW(labels_[i], WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_.get()), TRUE);
+  }
+  for (std::size_t i = 0; i < boxes_.size(); ++i) {
+    place(boxes_[i], design::kText1[i].rect, dpi);
+    SendMessageW(boxes_[i], WM_SETFONT, reinterpret_cast<WPARAM>(boxFont_.get()), TRUE);
+  }
+  const SIZE size = windowSizeForClient(twipsToPixels(design::kClientWidthTwips, d),
+                                        twipsToPixels(design::kClientHeightTwips, d), dpi);
+  SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK Form14021::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* form = reinterpret_cast<Form14021*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (form == nullptr || form->window_ == nullptr) {
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  return form->handle(message, wParam, lParam);
+}
+
+LRESULT Form14021::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      if (id >= kBoxIdBase && id < kBoxIdBase + static_cast<int>(boxes_.size())) {
+        if (HIWORD(wParam) == EN_CHANGE) {
+          boxChanged(id - kBoxIdBase);
+        } else if (HIWORD(wParam) == EN_SETFOCUS) {
+          lastFocus_ = reinterpret_cast<HWND>(lParam);
+        }
+      }
+      return 0;
+    }
+    case WM_TIMER:
+      if (wParam == kTimer1Id) {
+        deliver([this] { reminder_.Timer1_Timer(); });
+      }
+      return 0;
+    case WM_CTLCOLOREDIT:
+      return boxColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLORSTATIC:
+      SetTextColor(reinterpret_cast<HDC>(wParam), design::kLabelTextBgr);
+      SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_SETFOCUS:
+      // Back from another window: the box that had the focus gets it again.
+      if (lastFocus_ != nullptr) {
+        SetFocus(lastFocus_);
+      }
+      return 0;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale: re-lay out at its DPI, in the rectangle it suggests.
+      applyDpi(HIWORD(wParam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_DESTROY:
+      KillTimer(window_, kTimer1Id);
+      window_ = nullptr;
+      if (quitOnDestroy_) {
+        PostQuitMessage(exitStatus_);
+      }
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void Form14021::boxChanged(int index) {
+  const int length = GetWindowTextLengthW(boxes_[static_cast<std::size_t>(index)]);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(boxes_[static_cast<std::size_t>(index)], text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  const std::string utf8 = narrow(text);
+  deliver([this, index, &utf8] { reminder_.Text1_Change(static_cast<std::int16_t>(index), utf8); });
+}
+
+LRESULT Form14021::boxColours(HDC dc, HWND box) {
+  const std::size_t index = box == boxes_[1] ? 1 : 0;
+  SetTextColor(dc, design::kText1[index].textBgr);
+  SetBkColor(dc, design::kText1[index].backBgr);
+  return reinterpret_cast<LRESULT>(boxBrushes_[index]);
+}
+
+template <typename Handler>
+void Form14021::deliver(Handler&& handler) noexcept {
+  if (ended_) {
+    return;  // the program is ending; messages still queued must not run the reminder again
+  }
+  std::exception_ptr error;
+  try {
+    handler();
+    return;
+  } catch (...) {
+    error = std::current_exception();
+  }
+  // Stop first: the report's message box runs a message loop of its own, in which no further
+  // tick or edit may reach the reminder.
+  ended_ = true;
+  exitStatus_ = kUnhandledErrorExitStatus;
+  if (window_ != nullptr) {
+    KillTimer(window_, kTimer1Id);
+  }
+  report(error);
+  if (window_ != nullptr) {
+    DestroyWindow(window_);
+  } else {
+    PostQuitMessage(exitStatus_);
+  }
+}
+
+void Form14021::report(const std::exception_ptr& error) noexcept {
+  try {
+    std::rethrow_exception(error);
+  } catch (const RuntimeError& runtimeError) {
+    errorReport_.report(runtimeError);
+  } catch (const std::exception& otherError) {
+    // Not one of the runtime's numbered errors (memory exhausted, say): its own words.
+    MessageBoxW(window_, widen(otherError.what()).c_str(), L"Tonvela", MB_OK | MB_ICONERROR);
+  } catch (...) {
+    MessageBoxW(window_, L"unknown error", L"Tonvela", MB_OK | MB_ICONERROR);
+  }
+}
+
+int Form14021::run() {
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Tab and Shift+Tab move between the boxes, as in a dialog.
+    if (window_ != nullptr && IsDialogMessageW(window_, &message)) {
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return ended_ ? exitStatus_ : static_cast<int>(message.wParam);
+}
+
+}  // namespace tonvela::win32
