@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 program=${1:-build/release/bin/tonvela}
 output=${2:-docs/screenshot.png}
 
+source tests/support/e2e.sh
 source tests/support/xvfb.sh
 start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
 runtime=$(mktemp -d)
@@ -15,12 +16,7 @@ trap 'kill "$tonvela_pid" "$xvfb_pid" 2>/dev/null || true; rm -rf "$runtime"' EX
 XDG_RUNTIME_DIR=$runtime "$program" &
 tonvela_pid=$!
 
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --name '^Tonvela\.\.\.\.\.\.$' 2>/dev/null | head -n1) && [[ -n $window ]] && break
-  sleep 0.1
-done
-[[ -n $window ]] || { echo "no window appeared" >&2; exit 1; }
+window=$(find_window) || { echo "no window appeared" >&2; exit 1; }
 sleep 0.5  # let it paint
 import -window "$window" "$output"
 echo "wrote $output"

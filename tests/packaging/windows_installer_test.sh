@@ -11,18 +11,11 @@ installer=$(realpath "$1")
 : "${WINEPREFIX:?}"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 readonly kKey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tonvela'
-readonly kTitle="Tonvela......"
 dir="$WINEPREFIX/drive_c/Program Files/Tonvela"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tonvela.lnk"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/e2e.sh"
+e2e_scratch
 fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -61,12 +54,7 @@ echo "installed: $(du -sh "$dir" | cut -f1) in Program Files\\Tonvela"
 wine "C:\\Program Files\\Tonvela\\tonvela.exe" >"$work/program.log" 2>&1 &
 program_pid=$!
 pids+=("$program_pid")
-window=""
-for _ in $(seq 300); do
-  window=$(xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
-  sleep 0.1
-done
-[[ -n $window ]] || { cat "$work/program.log" >&2; fail "the installed program showed no window"; }
+window=$(find_window --onlyvisible) || { cat "$work/program.log" >&2; fail "the installed program showed no window"; }
 echo "the installed program shows its window"
 # Only this program ends: the Wine server is shared with the other tests.
 kill "$program_pid" 2>/dev/null || true

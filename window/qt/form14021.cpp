@@ -11,6 +11,7 @@
 #include <exception>
 #include <string_view>
 
+#include "window/event_boundary.h"
 #include "window/form_design.h"
 #include "window/qt/qt_design.h"
 #include "platform/runtime_error.h"
@@ -175,12 +176,9 @@ void Form14021::deliver(Handler&& handler) noexcept {
   if (ended_) {
     return;  // the program is ending; events still queued must not run the reminder again
   }
-  std::exception_ptr error;
-  try {
-    handler();
+  const std::exception_ptr error = runAtEventBoundary(handler);
+  if (!error) {
     return;
-  } catch (...) {
-    error = std::current_exception();
   }
   // Stop first: the report's message box runs an event loop of its own, in which no further tick
   // or edit may reach the reminder.
@@ -191,15 +189,9 @@ void Form14021::deliver(Handler&& handler) noexcept {
 }
 
 void Form14021::report(const std::exception_ptr& error) noexcept {
-  try {
-    std::rethrow_exception(error);
-  } catch (const RuntimeError& runtimeError) {
-    errorReport_.report(runtimeError);
-  } catch (const std::exception& otherError) {
-    std::fprintf(stderr, "tonvela: %s\n", otherError.what());
-  } catch (...) {
-    std::fputs("tonvela: unknown error\n", stderr);
-  }
+  reportUnhandled(error, errorReport_, [](std::string_view what) {
+    std::fprintf(stderr, "tonvela: %.*s\n", static_cast<int>(what.size()), what.data());
+  });
 }
 
 void Form14021::endProgram() noexcept {

@@ -2,11 +2,13 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
-#include "window/win32/dpi_scale.h"
-#include "window/form_design.h"
 #include "platform/runtime_error.h"
 #include "platform/win_text.h"
+#include "window/event_boundary.h"
+#include "window/form_design.h"
+#include "window/win32/dpi_scale.h"
 
 namespace tonvela::win32 {
 namespace {
@@ -249,12 +251,9 @@ void Form14021::deliver(Handler&& handler) noexcept {
   if (ended_) {
     return;  // the program is ending; messages still queued must not run the reminder again
   }
-  std::exception_ptr error;
-  try {
-    handler();
+  const std::exception_ptr error = runAtEventBoundary(handler);
+  if (!error) {
     return;
-  } catch (...) {
-    error = std::current_exception();
   }
   // Stop first: the report's message box runs a message loop of its own, in which no further
   // tick or edit may reach the reminder.
@@ -272,16 +271,9 @@ void Form14021::deliver(Handler&& handler) noexcept {
 }
 
 void Form14021::report(const std::exception_ptr& error) noexcept {
-  try {
-    std::rethrow_exception(error);
-  } catch (const RuntimeError& runtimeError) {
-    errorReport_.report(runtimeError);
-  } catch (const std::exception& otherError) {
-    // Not one of the runtime's numbered errors (memory exhausted, say): its own words.
-    MessageBoxW(window_, widen(otherError.what()).c_str(), L"Tonvela", MB_OK | MB_ICONERROR);
-  } catch (...) {
-    MessageBoxW(window_, L"unknown error", L"Tonvela", MB_OK | MB_ICONERROR);
-  }
+  reportUnhandled(error, errorReport_, [this](std::string_view what) {
+    MessageBoxW(window_, widen(what).c_str(), L"Tonvela", MB_OK | MB_ICONERROR);
+  });
 }
 
 int Form14021::run() {

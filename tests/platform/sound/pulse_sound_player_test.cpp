@@ -17,6 +17,7 @@
 #include "core/voice_file.h"
 #include "platform/sound/chime.h"
 #include "platform/sound/pulse_sound_player.h"
+#include "tests/platform/sound/sound_file_cases.h"
 #include "tests/platform/sound/sink_recorder.h"
 #include "tests/platform/sound/test_sounds.h"
 
@@ -41,16 +42,32 @@ PulseSoundPlayer playerIn(const std::filesystem::path& dir) {
   return PulseSoundPlayer(options);
 }
 
-Played playAndRecord(PulseSoundPlayer& player, const std::string& name = kVoiceName) {
+Played playAndRecordOnce(PulseSoundPlayer& player, const std::string& name) {
   SinkRecorder recorder;
   auto start = std::chrono::steady_clock::now();
   Played played;
   played.result = player.playSync(name);
   played.elapsed = std::chrono::steady_clock::now() - start;
   played.envelope = energyEnvelope(recorder.stop(), SinkRecorder::kRate);
-  std::printf("returned %s after %.3f s\n", played.result ? "true" : "false",
-              played.elapsed.count());
+  std::printf("returned %s after %.3f s; the recording is %.3f s short of its time\n",
+              played.result ? "true" : "false", played.elapsed.count(),
+              recorder.shortfallSeconds());
   return played;
+}
+
+// Plays and records; when the recording does not hold the expected sound, plays once more and
+// judges that. Recording a PipeWire monitor misses a block now and then (8 playbacks in 350
+// here, most of them with samples lost from the recording itself), while a fault of the player
+// shows on both tries.
+Played playAndRecord(PulseSoundPlayer& player, const std::vector<double>& expected,
+                     const std::string& name = kVoiceName) {
+  Played played = playAndRecordOnce(player, name);
+  const double correlation = matchEnvelope(played.envelope, expected).correlation;
+  if (correlation > 0.9) {
+    return played;
+  }
+  std::printf("correlation %.3f: playing once more\n", correlation);
+  return playAndRecordOnce(player, name);
 }
 
 std::vector<double> chimeEnvelope() {
@@ -114,7 +131,7 @@ TEST(PulseSoundPlayer, PlaysTheSampleVoiceToItsEndBeforeReturning) {
   auto voice = readMono(TONVELA_SAMPLE_VOICE, &rate);
   auto player = playerIn(dir.path());
 
-  Played played = playAndRecord(player);
+  Played played = playAndRecord(player, energyEnvelope(voice, rate));
 
   EXPECT_TRUE(played.result);
   expectTiming(played, lengthOf(voice, rate));
@@ -177,13 +194,6 @@ TEST(PulseSoundPlayer, StopFromAnotherThreadEndsThePlaybackAtOnce) {
   EXPECT_LT(after, loud * 0.01) << "still sounding 250 ms after the stop";
 }
 
-struct FormatCase {
-  const char* name;
-  int format;
-  int rate;
-  int channels;
-};
-
 class PlaysEachFormat : public testing::TestWithParam<FormatCase> {};
 
 TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
@@ -197,7 +207,7 @@ TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
   auto decoded = readMono(dir.path() / kVoiceName, &rate);
   auto player = playerIn(dir.path());
 
-  Played played = playAndRecord(player);
+  Played played = playAndRecord(player, energyEnvelope(decoded, rate));
 
   EXPECT_TRUE(played.result);
   expectTiming(played, lengthOf(decoded, rate));
@@ -207,98 +217,35 @@ TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
   EXPECT_GT(matchEnvelope(played.envelope, energyEnvelope(bursts, c.rate)).correlation, 0.9);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Wav, PlaysEachFormat,
-    testing::Values(FormatCase{"pcm16_44k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1},
-                    FormatCase{"u8_22k", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1},
-                    FormatCase{"pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 44100, 1},
-                    FormatCase{"pcm32", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 44100, 1},
-                    FormatCase{"float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1},
-                    FormatCase{"ulaw_8k", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000, 1},
-                    FormatCase{"alaw_8k", SF_FORMAT_WAV | SF_FORMAT_ALAW, 8000, 1},
-                    FormatCase{"ima_adpcm", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 22050, 1},
-                    FormatCase{"ms_adpcm", SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM, 22050, 1},
-                    FormatCase{"gsm_8k", SF_FORMAT_WAV | SF_FORMAT_GSM610, 8000, 1},
-                    FormatCase{"stereo", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2},
-                    FormatCase{"pcm16_48k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1},
-                    FormatCase{"lowest_rate", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1000, 1},
-                    FormatCase{"wavex_6ch", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 48000, 6}),
-    [](const auto& info) { return std::string(info.param.name); });
+// Beyond what every backend plays: 32-bit PCM, stereo, 48 kHz, and the lowest rate taken.
+std::vector<FormatCase> linuxWavFormats() {
+  std::vector<FormatCase> formats = commonWavFormats();
+  formats.push_back({"pcm32", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 44100, 1});
+  formats.push_back({"stereo", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2});
+  formats.push_back({"pcm16_48k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1});
+  formats.push_back({"lowest_rate", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1000, 1});
+  return formats;
+}
+
+INSTANTIATE_TEST_SUITE_P(Wav, PlaysEachFormat, testing::ValuesIn(linuxWavFormats()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Whatever stands under the name, when it cannot be played the call moves on to the default
 // sound (the built-in chime here, no theme being given) without waiting on the file.
-struct BadFileCase {
-  const char* name;
-  void (*make)(const std::filesystem::path& file);
-};
-
-void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
+// Beyond what every backend meets: a FIFO (no writer: opening it must not block), and 400 KB
+// of 16-bit samples at 1 Hz, 55 hours of "sound" that would hold the window.
+std::vector<BadFileCase> linuxBadFiles() {
+  std::vector<BadFileCase> cases = badSoundFiles();
+  cases.push_back(
+      {"fifo", [](const std::filesystem::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }});
+  cases.push_back({"rate_1hz", [](const std::filesystem::path& f) {
+                     writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100,
+                                std::vector<float>(200000, 0.3F));
+                     patchHeader(f, 24, 1, 4);
+                     patchHeader(f, 28, 2, 4);  // bytes per second to match
+                   }});
+  return cases;
 }
-
-std::string fileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeBurstsWav(const std::filesystem::path& file) {
-  writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, toneBursts(44100));
-}
-
-// Overwrites a little-endian field of the canonical 44-byte WAV header.
-void patchHeader(const std::filesystem::path& file, std::size_t offset, std::uint32_t value,
-                 std::size_t width) {
-  std::string bytes = fileBytes(file);
-  for (std::size_t i = 0; i < width; ++i) {
-    bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  }
-  writeBytes(file, bytes);
-}
-
-const BadFileCase kBadFiles[] = {
-    {"missing", [](const std::filesystem::path&) {}},
-    {"fifo", [](const std::filesystem::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }},
-    {"directory", [](const std::filesystem::path& f) { std::filesystem::create_directory(f); }},
-    {"empty", [](const std::filesystem::path& f) { writeBytes(f, ""); }},
-    {"garbage", [](const std::filesystem::path& f) { writeBytes(f, std::string(5000, '\x5a')); }},
-    {"truncated_header",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       writeBytes(f, fileBytes(f).substr(0, 30));
-     }},
-    {"truncated_data",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       writeBytes(f, fileBytes(f).substr(0, 44 + 2000));
-     }},
-    {"channels_300",
-     [](const std::filesystem::path& f) {
-       writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, std::vector<float>(800, 0.3F), 300);
-     }},
-    {"rate_zero",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       patchHeader(f, 24, 0, 4);
-     }},
-    // 400 KB of 16-bit samples at 1 Hz: 55 hours of "sound" that would hold the window.
-    {"rate_1hz",
-     [](const std::filesystem::path& f) {
-       writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, std::vector<float>(200000, 0.3F));
-       patchHeader(f, 24, 1, 4);
-       patchHeader(f, 28, 2, 4);  // bytes per second to match
-     }},
-    {"rate_999",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       patchHeader(f, 24, 999, 4);
-       patchHeader(f, 28, 999 * 2, 4);
-     }},
-    {"rate_4g",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       patchHeader(f, 24, 0xFFFFFFFFU, 4);
-     }},
-};
 
 class FallsBackToTheChime : public testing::TestWithParam<BadFileCase> {};
 
@@ -307,14 +254,14 @@ TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
   GetParam().make(dir.path() / kVoiceName);
   auto player = playerIn(dir.path());
 
-  Played played = playAndRecord(player);
+  Played played = playAndRecord(player, chimeEnvelope());
 
   EXPECT_TRUE(played.result);
   expectTiming(played, Seconds(static_cast<double>(Chime::kFrames) / Chime::kSampleRate));
   expectHeard(played, chimeEnvelope());
 }
 
-INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(kBadFiles),
+INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(linuxBadFiles()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PulseSoundPlayer, MissingFilePlaysTheSoundThemesAlarm) {
@@ -331,7 +278,7 @@ TEST(PulseSoundPlayer, MissingFilePlaysTheSoundThemesAlarm) {
   options.themeDataDirs = std::vector<std::filesystem::path>{dir.path() / "data"};
   PulseSoundPlayer player(options);
 
-  Played played = playAndRecord(player);
+  Played played = playAndRecord(player, energyEnvelope(bursts, 44100));
 
   EXPECT_TRUE(played.result);
   expectHeard(played, energyEnvelope(bursts, 44100));
@@ -341,13 +288,13 @@ TEST(PulseSoundPlayer, ReadsTheFileAfreshAtEachCall) {
   TempDir dir;
   auto player = playerIn(dir.path());
   writeBurstsWav(dir.path() / kVoiceName);
-  Played first = playAndRecord(player);
+  Played first = playAndRecord(player, energyEnvelope(toneBursts(44100), 44100));
 
   int rate = 0;
   auto voice = readMono(TONVELA_SAMPLE_VOICE, &rate);
   std::filesystem::copy_file(TONVELA_SAMPLE_VOICE, dir.path() / "语音文件.wav");
   std::filesystem::remove(dir.path() / kVoiceName);
-  Played second = playAndRecord(player);
+  Played second = playAndRecord(player, energyEnvelope(voice, rate));
 
   expectHeard(first, energyEnvelope(toneBursts(44100), 44100));
   expectHeard(second, energyEnvelope(voice, rate));

@@ -91,6 +91,7 @@ SinkRecorder::SinkRecorder(std::string server) {
     }
     std::this_thread::sleep_for(10ms);
   }
+  firstData_ = std::chrono::steady_clock::now();
   std::this_thread::sleep_for(200ms);
 }
 
@@ -106,6 +107,7 @@ SinkRecorder::~SinkRecorder() {
 std::vector<float> SinkRecorder::stop() {
   // A short tail, so the last samples played are through the monitor before it stops.
   std::this_thread::sleep_for(300ms);
+  const auto stoppedAt = std::chrono::steady_clock::now();
   ::kill(pid_, SIGINT);
   if (!waitForExit(pid_, 3000ms)) {
     ::kill(pid_, SIGKILL);
@@ -118,6 +120,8 @@ std::vector<float> SinkRecorder::stop() {
   while (in.read(reinterpret_cast<char*>(frame.data()), sizeof frame)) {
     samples.push_back((static_cast<float>(frame[0]) + static_cast<float>(frame[1])) / 65536.0F);
   }
+  const double wall = std::chrono::duration<double>(stoppedAt - firstData_).count();
+  shortfallSeconds_ = wall - static_cast<double>(samples.size()) / kRate;
   return samples;
 }
 

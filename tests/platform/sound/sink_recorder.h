@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,7 +29,12 @@ class SinkRecorder {
   // Stops recording and returns the samples in -1..1.
   std::vector<float> stop();
 
+  // After stop(): how much shorter the recording is than the time it ran.
+  double shortfallSeconds() const { return shortfallSeconds_; }
+
  private:
+  std::chrono::steady_clock::time_point firstData_;
+  double shortfallSeconds_ = 0.0;
   std::filesystem::path file_;
   pid_t pid_ = -1;
 };

@@ -18,13 +18,12 @@ set -euo pipefail
 
 program=$(realpath "$1")
 : "${PULSE_SERVER:?needs the test PulseAudio server}"
-readonly kTitle="Tonvela......"
-readonly kFirstTickS=60
 readonly kVoiceS=30
 # Pixels allowed to differ between two pictures of the same window: the text cursor blinks.
 readonly kCursorPixels=200
 
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../support/e2e.sh"
 work=$(mktemp -d)
 modules=()
 pids=()
@@ -79,12 +78,7 @@ start_tonvela() {
   tonvela_pid=$!
   own_pids+=("$tonvela_pid")
   started=$SECONDS
-  window=""
-  for _ in $(seq 200); do
-    window=$(xdotool search --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
-    sleep 0.05
-  done
-  [[ -n $window ]] || fail "no window titled $kTitle"
+  window=$(find_window) || fail "no window titled $kTitle"
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
   sleep 0.3
   xdotool key ctrl+a type 1

@@ -7,16 +7,9 @@
 set -euo pipefail
 
 program=$(realpath "$1")
-readonly kTitle="Tonvela......"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../support/e2e.sh"
+e2e_scratch
 
 fail() {
   echo "FAIL ($how): $*" >&2
@@ -46,12 +39,7 @@ for how in alt+F4 TERM INT HUP; do
   "$program" 2>"$work/tonvela.err" &
   pid=$!
   pids+=("$pid")
-  window=""
-  for _ in $(seq 200); do
-    window=$(xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
-    sleep 0.05
-  done
-  [[ -n $window ]] || fail "no window titled $kTitle"
+  window=$(find_window --onlyvisible) || fail "no window titled $kTitle"
   sleep 0.5
   closed=$(date +%s.%N)
   if [[ $how == alt+F4 ]]; then

@@ -14,9 +14,8 @@ set -euo pipefail
 program=$(realpath "$1")
 shift
 (($# > 0)) || { echo "usage: $0 <tonvela> <display>:<server script>..." >&2; exit 2; }
-readonly kTitle="Tonvela......"
-readonly kFirstTickS=60
 support=$(realpath "$(dirname "$0")/../../support")
+source "$support/e2e.sh"
 source "$support/xvfb.sh"
 source "$support/weston.sh"
 
@@ -89,12 +88,7 @@ run() (
     ((titled == 1)) || fail "$titled windows titled $kTitle after a second start"
     echo "a second start ended with status 0 and opened no window"
   else
-    window=""
-    for _ in $(seq 200); do
-      window=$(xdotool search --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
-      sleep 0.05
-    done
-    [[ -n $window ]] || fail "no window titled $kTitle"
+    window=$(find_window) || fail "no window titled $kTitle"
 
     # No window manager runs, so give the window the keyboard focus ourselves. The focus starts in
     # the day box: select its text and type 1, Tab to the night box, the same there.
@@ -113,12 +107,7 @@ run() (
   kill -INT "$parecord_pid" 2>/dev/null || true # parecord finishes its file on SIGINT
   sleep 0.5
 
-  peak() { sox "$work/sink.wav" -n trim "$@" stat 2>&1 | awk '/Maximum amplitude/ {print $3}'; }
-  before=$(peak 0 $((kFirstTickS - 5)))
-  after=$(peak $((kFirstTickS - 2)))
-  echo "peak before the first tick: $before, after: $after"
-  awk -v v="$before" 'BEGIN { exit !(v < 0.01) }' || fail "sound before the first tick (peak $before)"
-  awk -v v="$after" 'BEGIN { exit !(v > 0.05) }' || fail "no voice at the first tick (peak $after)"
+  expect_voice_at_first_tick "$work/sink.wav"
   echo "PASS: the voice played at the first tick"
 )
 

@@ -8,16 +8,9 @@
 set -euo pipefail
 
 program=$(realpath "$1")
-readonly kTitle="Tonvela......"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../support/e2e.sh"
+e2e_scratch
 
 fail() {
   echo "FAIL: $*" >&2

@@ -13,17 +13,9 @@ program=$(realpath "$1")
 screenshot=${2:-}
 : "${PULSE_SERVER:?needs the test PulseAudio server}" "${TONVELA_TEST_SINK:?}" "${WINEPREFIX:?}"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-readonly kTitle="Tonvela......"
-readonly kFirstTickS=60
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../support/e2e.sh"
+e2e_scratch
 
 fail() {
   echo "FAIL: $*" >&2
@@ -49,12 +41,7 @@ pids+=("$tonvela_pid")
 started=$SECONDS
 
 # Only a mapped window counts: the window exists, unmapped, before it is laid out and shown.
-window=""
-for _ in $(seq 300); do
-  window=$(xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1) && [[ -n $window ]] && break
-  sleep 0.05
-done
-[[ -n $window ]] || fail "no window titled $kTitle"
+window=$(find_window --onlyvisible) || fail "no window titled $kTitle"
 mapped=$(date +%s.%N)
 echo "window mapped after $((SECONDS - started)) s"
 
@@ -81,12 +68,7 @@ done
 kill -INT "$parecord_pid" 2>/dev/null || true # parecord finishes its file on SIGINT
 sleep 0.5
 
-peak() { sox "$work/sink.wav" -n trim "$@" stat 2>&1 | awk '/Maximum amplitude/ {print $3}'; }
-before=$(peak 0 $((kFirstTickS - 5)))
-after=$(peak $((kFirstTickS - 2)))
-echo "peak before the first tick: $before, after: $after"
-awk -v v="$before" 'BEGIN { exit !(v < 0.01) }' || fail "sound before the first tick (peak $before)"
-awk -v v="$after" 'BEGIN { exit !(v > 0.05) }' || fail "no voice at the first tick (peak $after)"
+expect_voice_at_first_tick "$work/sink.wav"
 # When the voice began, against the moment the window was seen: the timer is set just before the
 # window is shown, so this is the first tick's lateness plus the sound path's latency.
 total=$(soxi -D "$work/sink.wav")

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/platform/sound/sound_file_cases.h"
 #include "tests/platform/sound/sink_recorder.h"
 #include "tests/platform/sound/test_sounds.h"
 
@@ -129,13 +130,6 @@ void expectTiming(const WineRun& run, double seconds) {
   EXPECT_LE(run.elapsedSeconds, seconds + 1.0);
 }
 
-struct FormatCase {
-  const char* name;
-  int format;
-  int rate;
-  int channels;
-};
-
 class PlaysEachFormat : public testing::TestWithParam<FormatCase> {};
 
 TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
@@ -153,20 +147,15 @@ TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
   expectHeard(run, energyEnvelope(bursts, c.rate), 0.25);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Wav, PlaysEachFormat,
-    testing::Values(FormatCase{"pcm16_44k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1},
-                    FormatCase{"u8_22k", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1},
-                    FormatCase{"pcm24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 44100, 1},
-                    FormatCase{"float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1},
-                    FormatCase{"ulaw_8k", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000, 1},
-                    FormatCase{"alaw_8k", SF_FORMAT_WAV | SF_FORMAT_ALAW, 8000, 1},
-                    FormatCase{"ima_adpcm", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 22050, 1},
-                    FormatCase{"ms_adpcm", SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM, 22050, 1},
-                    FormatCase{"gsm_8k", SF_FORMAT_WAV | SF_FORMAT_GSM610, 8000, 1},
-                    FormatCase{"stereo_48k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2},
-                    FormatCase{"wavex_6ch", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 48000, 6}),
-    [](const auto& info) { return std::string(info.param.name); });
+// Beyond what every backend plays: stereo at 48 kHz.
+std::vector<FormatCase> windowsWavFormats() {
+  std::vector<FormatCase> formats = commonWavFormats();
+  formats.push_back({"stereo_48k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2});
+  return formats;
+}
+
+INSTANTIATE_TEST_SUITE_P(Wav, PlaysEachFormat, testing::ValuesIn(windowsWavFormats()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WinmmSoundPlayer, PlaysTheSampleVoice) {
   TempDir dir;
@@ -222,59 +211,6 @@ TEST(WinmmSoundPlayer, StopSilencesThePlaybackPromptly) {
 }
 
 // Whatever stands under the name, when it cannot be played the chime plays instead, at once.
-struct BadFileCase {
-  const char* name;
-  void (*make)(const std::filesystem::path& file);
-};
-
-std::string fileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-void writeBurstsWav(const std::filesystem::path& file) {
-  writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, toneBursts(44100));
-}
-void patchRate(const std::filesystem::path& file, std::uint32_t rate) {
-  std::string bytes = fileBytes(file);
-  for (int i = 0; i < 4; ++i) {
-    bytes[24 + i] = static_cast<char>((rate >> (8 * i)) & 0xFF);
-  }
-  writeBytes(file, bytes);
-}
-
-const BadFileCase kBadFiles[] = {
-    {"missing", [](const std::filesystem::path&) {}},
-    {"directory", [](const std::filesystem::path& f) { std::filesystem::create_directory(f); }},
-    {"empty", [](const std::filesystem::path& f) { writeBytes(f, ""); }},
-    {"garbage", [](const std::filesystem::path& f) { writeBytes(f, std::string(5000, 'Z')); }},
-    {"truncated_header",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       writeBytes(f, fileBytes(f).substr(0, 30));
-     }},
-    {"truncated_data",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       writeBytes(f, fileBytes(f).substr(0, 44 + 2000));
-     }},
-    {"channels_300",
-     [](const std::filesystem::path& f) {
-       writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, std::vector<float>(800, 0.3F), 300);
-     }},
-    {"rate_zero",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       patchRate(f, 0);
-     }},
-    {"rate_4g",
-     [](const std::filesystem::path& f) {
-       writeBurstsWav(f);
-       patchRate(f, 0xFFFFFFFFU);
-     }},
-};
 
 class FallsBackToTheChime : public testing::TestWithParam<BadFileCase> {};
 
@@ -289,7 +225,7 @@ TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
   expectHeard(run, chimeEnvelope());
 }
 
-INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(kBadFiles),
+INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(badSoundFiles()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A good file that another program holds without sharing is passed over at once, not waited on.
