@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "platform/clock.h"
 #include "core/reminder_state.h"
 #include "core/voice_file.h"
+#include "platform/clock.h"
 #include "platform/sound_player.h"
 
 namespace tonvela {

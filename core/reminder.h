@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/clock.h"
 #include "core/reminder_state.h"
+#include "platform/clock.h"
 #include "platform/sound_player.h"
 
 namespace tonvela {

@@ -8,6 +8,9 @@
 
 namespace tonvela {
 
+// The status the program ends with after an error that left a handler, on every platform.
+inline constexpr int kUnhandledErrorExitStatus = 1;
+
 // Where an event enters our code, in every front-end: runs its handler and hands back the error
 // that left it, if one did, so no exception crosses the toolkit's event loop.
 template <typename Handler>

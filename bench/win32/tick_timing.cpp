@@ -31,8 +31,8 @@ class StampingSound final : public tonvela::SoundPlayer {
   using SoundPlayer::playSync;
   bool playSync(const std::string&, std::stop_token) override {
     const double k = static_cast<double>(deviations.size() + 1);
-    deviations.push_back(
-        std::chrono::duration<double, std::milli>(Clock::now() - loaded).count() - k * kPeriodMs);
+    deviations.push_back(std::chrono::duration<double, std::milli>(Clock::now() - loaded).count() -
+                         k * kPeriodMs);
     if (deviations.size() == kTicks) {
       PostMessageW(window, WM_CLOSE, 0, 0);
     }
@@ -62,8 +62,7 @@ void printDeviations(const std::vector<double>& deviations) {
   std::printf(
       "tick timing: %zu ticks of %u ms: max |deviation| %.3f ms, mean %.3f ms, "
       "drift %.4f ms/tick (last tick %.3f ms); jitter (max - min) %.3f ms\n",
-      deviations.size(), kPeriodMs, maxAbs, sum / n, slope, deviations.back(),
-      *highest - *lowest);
+      deviations.size(), kPeriodMs, maxAbs, sum / n, slope, deviations.back(), *highest - *lowest);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "window/qt/form14021.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_sound.h"
+#include "window/qt/form14021.h"
 #include "window/qt/message_box_error_report.h"
 
 namespace {

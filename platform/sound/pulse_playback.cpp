@@ -151,8 +151,7 @@ bool PulseSession::createStream() {
   // "event": the desktop mixer lists it with its own volume, under the system-sounds control.
   pa_proplist_sets(props.get(), PA_PROP_MEDIA_ROLE, "event");
   pa_proplist_sets(props.get(), PA_PROP_MEDIA_NAME, mediaName_.c_str());
-  stream_ =
-      pa_stream_new_with_proplist(context_, mediaName_.c_str(), &spec, &map, props.get());
+  stream_ = pa_stream_new_with_proplist(context_, mediaName_.c_str(), &spec, &map, props.get());
   if (stream_ == nullptr) {
     return false;
   }

@@ -9,10 +9,9 @@
 namespace tonvela {
 namespace {
 
-// Outcomes after which no other sound is tried: the sound server itself is unusable, and trying
-// another sound would only wait on it again,
-// or, once stopped, nothing more may sound.
-bool serverUnusable(PlaybackOutcome outcome) {
+// Outcomes after which no other sound is tried: the sound server itself is unusable (trying
+// another sound would only wait on it again), or the caller stopped the playback.
+bool endsTheCall(PlaybackOutcome outcome) {
   return outcome == PlaybackOutcome::NoServer || outcome == PlaybackOutcome::ServerFailed ||
          outcome == PlaybackOutcome::TimedOut || outcome == PlaybackOutcome::Stopped;
 }
@@ -32,14 +31,13 @@ bool PulseSoundPlayer::playSync(const std::string& fileName, std::stop_token sto
   if (outcome == PlaybackOutcome::Played) {
     return true;
   }
-  if (serverUnusable(outcome)) {
+  if (endsTheCall(outcome)) {
     return false;
   }
   return playDefaultSound(stop) == PlaybackOutcome::Played;
 }
 
-PlaybackOutcome PulseSoundPlayer::playNamedFile(const std::string& fileName,
-                                                std::stop_token stop) {
+PlaybackOutcome PulseSoundPlayer::playNamedFile(const std::string& fileName, std::stop_token stop) {
   // Looked up and opened afresh at each call, so the user may replace the file at any time.
   UniqueFd fd = openSoundFile(fileName, options_.searchDirs);
   if (!fd.valid()) {
@@ -50,7 +48,7 @@ PlaybackOutcome PulseSoundPlayer::playNamedFile(const std::string& fileName,
 
 PlaybackOutcome PulseSoundPlayer::playDefaultSound(std::stop_token stop) {
   PlaybackOutcome outcome = playThemeSound(stop);
-  if (outcome == PlaybackOutcome::Played || serverUnusable(outcome)) {
+  if (outcome == PlaybackOutcome::Played || endsTheCall(outcome)) {
     return outcome;
   }
   Chime chime;

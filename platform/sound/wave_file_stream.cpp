@@ -1,8 +1,10 @@
 #include "wave_file_stream.h"
 
+// windows.h first: the other Windows headers build on its types.
 #include <windows.h>
-#include <mmsystem.h>
+
 #include <mmreg.h>
+#include <mmsystem.h>
 #include <msacm.h>
 
 #include <algorithm>
@@ -160,7 +162,8 @@ class AcmFileStream final : public PcmStream {
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(taken_));
     taken_ = 0;
     const std::size_t samples = header.cbDstLengthUsed / 2 / pcm_.nChannels * pcm_.nChannels;
-    pending_.insert(pending_.end(), output.begin(), output.begin() + static_cast<std::ptrdiff_t>(samples));
+    pending_.insert(pending_.end(), output.begin(),
+                    output.begin() + static_cast<std::ptrdiff_t>(samples));
     return true;
   }
 

@@ -13,9 +13,7 @@ constexpr std::uint32_t kMaxFormatChunk = 1024;
 // Files with thousands of tiny chunks would make the walk slow; real files have a handful.
 constexpr int kMaxChunks = 4096;
 
-std::uint16_t le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t le32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -118,11 +116,20 @@ PcmEncoding pcmEncodingOf(const WaveFormat& format) {
   PcmEncoding encoding = PcmEncoding::None;
   if (tag == kWaveFormatPcm) {
     switch (format.bitsPerSample) {
-      case 8: encoding = PcmEncoding::Unsigned8; break;
-      case 16: encoding = PcmEncoding::Signed16; break;
-      case 24: encoding = PcmEncoding::Signed24; break;
-      case 32: encoding = PcmEncoding::Signed32; break;
-      default: break;
+      case 8:
+        encoding = PcmEncoding::Unsigned8;
+        break;
+      case 16:
+        encoding = PcmEncoding::Signed16;
+        break;
+      case 24:
+        encoding = PcmEncoding::Signed24;
+        break;
+      case 32:
+        encoding = PcmEncoding::Signed32;
+        break;
+      default:
+        break;
     }
   } else if (tag == kWaveFormatFloat) {
     if (format.bitsPerSample == 32) {

@@ -62,13 +62,19 @@ void toSigned16(PcmEncoding encoding, const std::uint8_t* in, std::size_t sample
 
 inline std::size_t bytesPerSample(PcmEncoding encoding) {
   switch (encoding) {
-    case PcmEncoding::Unsigned8: return 1;
-    case PcmEncoding::Signed16: return 2;
-    case PcmEncoding::Signed24: return 3;
+    case PcmEncoding::Unsigned8:
+      return 1;
+    case PcmEncoding::Signed16:
+      return 2;
+    case PcmEncoding::Signed24:
+      return 3;
     case PcmEncoding::Signed32:
-    case PcmEncoding::Float32: return 4;
-    case PcmEncoding::Float64: return 8;
-    case PcmEncoding::None: break;
+    case PcmEncoding::Float32:
+      return 4;
+    case PcmEncoding::Float64:
+      return 8;
+    case PcmEncoding::None:
+      break;
   }
   return 0;
 }

@@ -1,6 +1,8 @@
 #include "wave_out_playback.h"
 
+// windows.h first: the other Windows headers build on its types.
 #include <windows.h>
+
 #include <mmreg.h>
 #include <mmsystem.h>
 
@@ -20,8 +22,8 @@ constexpr std::size_t kBufferCount = 8;
 constexpr std::uint32_t kBufferMillis = 100;
 constexpr DWORD kPollMillis = 20;
 // KSDATAFORMAT_SUBTYPE_PCM, spelled out so no GUID library has to be linked.
-constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010,
-                              {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID kSubtypePcm = {
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 WAVEFORMATEXTENSIBLE deviceFormat(const PcmStream& stream) {
   WAVEFORMATEXTENSIBLE format{};
@@ -34,7 +36,7 @@ WAVEFORMATEXTENSIBLE deviceFormat(const PcmStream& stream) {
   ex.nAvgBytesPerSec = ex.nSamplesPerSec * ex.nBlockAlign;
   if (stream.channels() > 2) {
     // Plain PCM names no speaker positions beyond stereo; the extensible form does.
-    static constexpr DWORD kMasks[] = {0,    0x4,  0x3,  0x7,  0x33, 0x37, 0x3F, 0x13F, 0x63F};
+    static constexpr DWORD kMasks[] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x13F, 0x63F};
     ex.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
     ex.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
     format.Samples.wValidBitsPerSample = 16;
@@ -118,10 +120,9 @@ WaveOutResult playOnWaveOut(PcmStream& stream, std::stop_token stop,
   // Auto-reset: the device signals it whenever a buffer is done.
   UniqueHandle bufferDone(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   HWAVEOUT handle = nullptr;
-  if (!bufferDone.valid() ||
-      waveOutOpen(&handle, WAVE_MAPPER, &format.Format,
-                  reinterpret_cast<DWORD_PTR>(bufferDone.get()), 0,
-                  CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+  if (!bufferDone.valid() || waveOutOpen(&handle, WAVE_MAPPER, &format.Format,
+                                         reinterpret_cast<DWORD_PTR>(bufferDone.get()), 0,
+                                         CALLBACK_EVENT) != MMSYSERR_NOERROR) {
     return WaveOutResult::NoDevice;
   }
   const auto length = std::chrono::milliseconds(stream.frames() * 1000 / stream.sampleRate());

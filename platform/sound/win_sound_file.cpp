@@ -27,7 +27,8 @@ std::wstring currentDirectory() {
 std::wstring appDataDirectory() {
   PWSTR roaming = nullptr;
   std::wstring dir;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &roaming))) {
+  if (SUCCEEDED(
+          SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &roaming))) {
     dir = std::wstring(roaming) + L"\\Tonvela";
   }
   CoTaskMemFree(roaming);

@@ -5,15 +5,13 @@
 #include <memory>
 
 #include "chime.h"
+#include "platform/win_text.h"
 #include "wave_file_stream.h"
 #include "wave_out_playback.h"
 #include "win_sound_file.h"
-#include "platform/win_text.h"
 
 namespace tonvela {
 namespace {
-
-enum class Outcome { Played, Stopped, Unplayable, NoDevice };
 
 // The chime as 16-bit frames.
 class ChimeStream final : public PcmStream {
@@ -35,23 +33,11 @@ class ChimeStream final : public PcmStream {
   std::vector<float> floats_;
 };
 
-Outcome play(PcmStream& stream, std::stop_token stop, std::chrono::milliseconds slack) {
-  switch (playOnWaveOut(stream, std::move(stop), slack)) {
-    case WaveOutResult::Played:
-      return Outcome::Played;
-    case WaveOutResult::Stopped:
-      return Outcome::Stopped;
-    case WaveOutResult::NoDevice:
-      return Outcome::NoDevice;
-    case WaveOutResult::Failed:
-      break;
-  }
-  return Outcome::Unplayable;
-}
-
-Outcome playFile(HANDLE file, std::stop_token stop, std::chrono::milliseconds slack) {
+// A file that cannot be read as a sound fails like a stream that stops short: the next sound in
+// line is tried.
+WaveOutResult playFile(HANDLE file, std::stop_token stop, std::chrono::milliseconds slack) {
   std::unique_ptr<PcmStream> stream = openWaveFileStream(file);
-  return stream ? play(*stream, std::move(stop), slack) : Outcome::Unplayable;
+  return stream ? playOnWaveOut(*stream, std::move(stop), slack) : WaveOutResult::Failed;
 }
 
 // The file the user chose for the default beep in the Sound control panel, if any.
@@ -81,21 +67,21 @@ bool WinmmSoundPlayer::playSync(const std::string& fileName, std::stop_token sto
   const std::wstring name = widen(fileName);
   const std::vector<std::wstring> dirs =
       options_.searchDirs ? *options_.searchDirs : defaultSoundSearchDirs();
-  Outcome outcome = Outcome::Unplayable;
+  WaveOutResult outcome = WaveOutResult::Failed;
   if (UniqueHandle file = openSoundFile(name, dirs); file.valid()) {
     outcome = playFile(file.get(), stop, options_.deadlineSlack);
   }
-  if (outcome == Outcome::Unplayable && options_.useDefaultSound && !stop.stop_requested()) {
+  if (outcome == WaveOutResult::Failed && options_.useDefaultSound && !stop.stop_requested()) {
     const std::wstring path = defaultSoundFile();
     if (UniqueHandle file = path.empty() ? UniqueHandle{} : openRegularFile(path); file.valid()) {
       outcome = playFile(file.get(), stop, options_.deadlineSlack);
     }
   }
-  if (outcome == Outcome::Unplayable && !stop.stop_requested()) {
+  if (outcome == WaveOutResult::Failed && !stop.stop_requested()) {
     ChimeStream chime;
-    outcome = play(chime, stop, options_.deadlineSlack);
+    outcome = playOnWaveOut(chime, stop, options_.deadlineSlack);
   }
-  return outcome == Outcome::Played;
+  return outcome == WaveOutResult::Played;
 }
 
 }  // namespace tonvela

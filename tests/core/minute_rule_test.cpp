@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime_error.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_sound.h"
-#include "platform/runtime_error.h"
 
 namespace tonvela {
 namespace {

@@ -1,6 +1,7 @@
 #include "window/qt/form14021.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
@@ -11,12 +12,11 @@
 #include <exception>
 #include <string_view>
 
+#include "platform/runtime_error.h"
 #include "window/event_boundary.h"
 #include "window/form_design.h"
 #include "window/qt/qt_design.h"
-#include "platform/runtime_error.h"
 #include "window/qt/song_font.h"
-#include "window/qt/window_attention.h"
 
 // The icons live in the static library's resources, which the linker keeps only when asked.
 static void initIconResources() { Q_INIT_RESOURCE(tonvela); }
@@ -164,10 +164,11 @@ void Form14021::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-// Nothing at all could sound: the taskbar entry asks for the user's eye instead.
+// Nothing at all could sound: the taskbar entry asks for the user's eye instead (the window
+// manager marks it demanding attention until the window is activated).
 void Form14021::askForAttention() {
   if (!ended_) {
-    requestAttention(*this);
+    QApplication::alert(this);
   }
 }
 

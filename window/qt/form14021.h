@@ -9,16 +9,14 @@
 #include <cstdint>
 #include <exception>
 
+#include "core/reminder.h"
 #include "platform/clock.h"
 #include "platform/error_report.h"
-#include "core/reminder.h"
 #include "platform/sound_player.h"
+#include "window/event_boundary.h"
 #include "window/qt/responsive_sound.h"
 
 namespace tonvela {
-
-// The status the program ends with after an error that left a handler.
-inline constexpr int kUnhandledErrorExitStatus = 1;
 
 // The reminder's one window: two labelled boxes for the day and night intervals and the minute
 // timer. It owns the reminder and hands it the three events of the design: load, a box's text

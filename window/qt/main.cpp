@@ -1,13 +1,13 @@
 // The composition root: the real clock, sound and error report, the window, the event loop.
 #include <QApplication>
 
+#include "platform/sound/pulse_sound_player.h"
+#include "platform/system_clock.h"
 #include "window/qt/close_on_signal.h"
 #include "window/qt/form14021.h"
 #include "window/qt/message_box_error_report.h"
-#include "platform/sound/pulse_sound_player.h"
 #include "window/qt/qt_translations.h"
 #include "window/qt/single_instance.h"
-#include "platform/system_clock.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

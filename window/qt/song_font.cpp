@@ -5,9 +5,12 @@
 namespace tonvela {
 
 QStringList songFamilies() {
-  return {QString::fromUtf8(design::kFontFamily), QStringLiteral("SimSun"),
-          QStringLiteral("NSimSun"),        QStringLiteral("Noto Serif CJK SC"),
-          QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW")};
+  return {QString::fromUtf8(design::kFontFamily),
+          QStringLiteral("SimSun"),
+          QStringLiteral("NSimSun"),
+          QStringLiteral("Noto Serif CJK SC"),
+          QStringLiteral("AR PL UMing CN"),
+          QStringLiteral("AR PL UMing TW")};
 }
 
 QFont songFont(double pointSize, QFont::Weight weight) {

@@ -60,9 +60,9 @@ bool registerClass(HINSTANCE instance, WNDPROC procedure) {
   windowClass.hInstance = instance;
   windowClass.hIcon = static_cast<HICON>(
       LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-  windowClass.hIconSm = static_cast<HICON>(
-      LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                 GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                      GetSystemMetrics(SM_CXSMICON),
+                                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = kClassName;
@@ -102,8 +102,8 @@ bool Form14021::create(HINSTANCE instance, int showCommand) {
   }
   const std::wstring caption = widen(design::kCaption);
   window_ = CreateWindowExW(kFormExStyle, kClassName, caption.c_str(), kFormStyle, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                            instance, this);
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
+                            this);
   if (window_ == nullptr) {
     return false;
   }
@@ -124,20 +124,18 @@ void Form14021::createControls(HINSTANCE instance) {
   // WS_CLIPSIBLINGS keeps them from painting over the boxes.
   for (std::size_t i = 0; i < labels_.size(); ++i) {
     const std::wstring text = widen(design::kLabel1[i].text);
-    labels_[i] = CreateWindowExW(0, L"STATIC", text.c_str(),
-                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX,
-                                 0, 0, 0, 0, window_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelIdBase + i)),
-                                 instance, nullptr);
+    labels_[i] = CreateWindowExW(
+        0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX,
+        0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelIdBase + i)),
+        instance, nullptr);
   }
   // Tab order follows creation: Text1(0), then Text1(1); labels never take the focus.
   for (std::size_t i = 0; i < boxes_.size(); ++i) {
     const std::wstring text = widen(design::kText1[i].text);
-    boxes_[i] = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
-                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, 0,
-                                0, 0, 0, window_,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxIdBase + i)),
-                                instance, nullptr);
+    boxes_[i] = CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, 0, 0, 0, 0, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxIdBase + i)), instance, nullptr);
     SetWindowPos(boxes_[i], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   // The boxes go on top, in tab order: the last one raised is the first in the order.
@@ -150,7 +148,8 @@ void Form14021::applyDpi(UINT dpi) {
   const std::wstring face = chineseFaceName(dc, dpi, widen(design::kFontFamily));
   ReleaseDC(window_, dc);
   const int d = static_cast<int>(dpi);
-  labelFont_ = Font(face, fontHeightForPoints(design::kLabelPointSize, d), design::kLabelFontWeight);
+  labelFont_ =
+      Font(face, fontHeightForPoints(design::kLabelPointSize, d), design::kLabelFontWeight);
   boxFont_ = Font(face, fontHeightForPoints(design::kBoxPointSize, d), design::kBoxFontWeight);
   for (std::size_t i = 0; i < labels_.size(); ++i) {
     place(labels_[i], design::kLabel1[i].rect, dpi);

@@ -5,11 +5,12 @@
 #include <array>
 #include <exception>
 
+#include "core/reminder.h"
 #include "platform/clock.h"
 #include "platform/error_report.h"
-#include "window/win32/flash_on_silence.h"
-#include "core/reminder.h"
 #include "platform/sound_player.h"
+#include "window/event_boundary.h"
+#include "window/win32/flash_on_silence.h"
 #include "window/win32/win32_fonts.h"
 
 namespace tonvela::win32 {
@@ -20,7 +21,6 @@ namespace tonvela::win32 {
 class Form14021 {
  public:
   static constexpr UINT kTimer1Millis = 60000;
-  static constexpr int kUnhandledErrorExitStatus = 1;
 
   // tickMillis: Timer1's period; tests shorten it.
   Form14021(const Clock& clock, SoundPlayer& sound, ErrorReport& errorReport,

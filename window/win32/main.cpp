@@ -2,10 +2,10 @@
 // message loop. Everything is wide-character; the program takes no arguments.
 #include <windows.h>
 
+#include "platform/sound/winmm_sound_player.h"
+#include "platform/system_clock.h"
 #include "window/win32/form14021.h"
 #include "window/win32/message_box_error_report.h"
-#include "platform/system_clock.h"
-#include "platform/sound/winmm_sound_player.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   tonvela::SystemClock clock;
@@ -13,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   tonvela::win32::MessageBoxErrorReport errorReport;
   tonvela::win32::Form14021 form(clock, sound, errorReport);
   if (!form.create(instance, showCommand)) {
-    return tonvela::win32::Form14021::kUnhandledErrorExitStatus;
+    return tonvela::kUnhandledErrorExitStatus;
   }
   errorReport.setOwner(form.window());
   return form.run();

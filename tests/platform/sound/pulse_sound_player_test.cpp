@@ -3,22 +3,21 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
-#include <numbers>
 #include <cstdio>
 #include <fstream>
 #include <future>
+#include <numbers>
 #include <stop_token>
 #include <thread>
 
 #include "core/voice_file.h"
-#include "platform/sound/chime.h"
 #include "platform/sound/pulse_sound_player.h"
-#include "tests/platform/sound/sound_file_cases.h"
 #include "tests/platform/sound/sink_recorder.h"
+#include "tests/platform/sound/sound_file_cases.h"
 #include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
@@ -55,27 +54,11 @@ Played playAndRecordOnce(PulseSoundPlayer& player, const std::string& name) {
   return played;
 }
 
-// Plays and records; when the recording does not hold the expected sound, plays once more and
-// judges that. Recording a PipeWire monitor misses a block now and then (8 playbacks in 350
-// here, most of them with samples lost from the recording itself), while a fault of the player
-// shows on both tries.
+// Recording a PipeWire monitor misses a block now and then: 8 playbacks in 350 here, most of
+// them with samples lost from the recording itself.
 Played playAndRecord(PulseSoundPlayer& player, const std::vector<double>& expected,
                      const std::string& name = kVoiceName) {
-  Played played = playAndRecordOnce(player, name);
-  const double correlation = matchEnvelope(played.envelope, expected).correlation;
-  if (correlation > 0.9) {
-    return played;
-  }
-  std::printf("correlation %.3f: playing once more\n", correlation);
-  return playAndRecordOnce(player, name);
-}
-
-std::vector<double> chimeEnvelope() {
-  std::vector<float> samples;
-  for (std::int64_t i = 0; i < Chime::kFrames; ++i) {
-    samples.push_back(Chime::sampleAt(i));
-  }
-  return energyEnvelope(samples, Chime::kSampleRate);
+  return recordMatching([&] { return playAndRecordOnce(player, name); }, expected);
 }
 
 Seconds lengthOf(const std::vector<float>& samples, int rate) {
@@ -162,7 +145,8 @@ TEST(PulseSoundPlayer, StopFromAnotherThreadEndsThePlaybackAtOnce) {
   TempDir dir;
   std::vector<float> tone(static_cast<std::size_t>(kRate) * 5);
   for (std::size_t i = 0; i < tone.size(); ++i) {
-    tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / kRate));
+    tone[i] = 0.5f * static_cast<float>(
+                         std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(i) / kRate));
   }
   writeSound(dir.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, tone);
   auto player = playerIn(dir.path());
@@ -170,9 +154,8 @@ TEST(PulseSoundPlayer, StopFromAnotherThreadEndsThePlaybackAtOnce) {
 
   SinkRecorder recorder;
   const auto recordingStart = std::chrono::steady_clock::now();
-  std::future<bool> playing = std::async(std::launch::async, [&] {
-    return player.playSync(kVoiceName, stopSource.get_token());
-  });
+  std::future<bool> playing = std::async(
+      std::launch::async, [&] { return player.playSync(kVoiceName, stopSource.get_token()); });
   std::this_thread::sleep_for(800ms);
   const auto stoppedAt = std::chrono::steady_clock::now();
   stopSource.request_stop();
@@ -257,7 +240,7 @@ TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
   Played played = playAndRecord(player, chimeEnvelope());
 
   EXPECT_TRUE(played.result);
-  expectTiming(played, Seconds(static_cast<double>(Chime::kFrames) / Chime::kSampleRate));
+  expectTiming(played, Seconds(chimeSeconds()));
   expectHeard(played, chimeEnvelope());
 }
 

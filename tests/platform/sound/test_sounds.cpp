@@ -7,9 +7,23 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <cstdint>
 #include <stdexcept>
 
+#include "platform/sound/chime.h"
+#include "tests/platform/sound/sink_recorder.h"
+
 namespace tonvela::test {
+
+std::vector<double> chimeEnvelope() {
+  std::vector<float> samples;
+  for (std::int64_t i = 0; i < Chime::kFrames; ++i) {
+    samples.push_back(Chime::sampleAt(i));
+  }
+  return energyEnvelope(samples, Chime::kSampleRate);
+}
+
+double chimeSeconds() { return static_cast<double>(Chime::kFrames) / Chime::kSampleRate; }
 
 std::vector<float> toneBursts(int sampleRate) {
   struct Segment {
@@ -27,7 +41,8 @@ std::vector<float> toneBursts(int sampleRate) {
     for (std::size_t i = 0; i < count; ++i) {
       double t = static_cast<double>(samples.size()) / sampleRate;
       samples.push_back(
-          segment.on ? static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * frequency * t)) : 0.0F);
+          segment.on ? static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * frequency * t))
+                     : 0.0F);
     }
   }
   return samples;

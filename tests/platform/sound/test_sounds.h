@@ -5,9 +5,13 @@
 
 namespace tonvela::test {
 
-// A 0.9 s pattern of 440 Hz bursts (lower in files below 1760 Hz) of different lengths: its energy envelope cannot be matched
-// by a shifted, stretched, repeated or wrongly decoded copy of itself.
+// A 0.9 s pattern of 440 Hz bursts (lower in files below 1760 Hz) of different lengths: its energy
+// envelope cannot be matched by a shifted, stretched, repeated or wrongly decoded copy of itself.
 std::vector<float> toneBursts(int sampleRate);
+
+// The energy envelope of the built-in chime that every player falls back to, and its length.
+std::vector<double> chimeEnvelope();
+double chimeSeconds();
 
 // Writes mono samples to a sound file of the given libsndfile format; with channels > 1 every
 // channel carries the samples at a lower level for each further channel.

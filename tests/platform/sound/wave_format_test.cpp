@@ -129,8 +129,8 @@ std::vector<LayoutCase> layoutCases() {
       {"list_and_odd_chunk_first",
        riffWave({{"LIST", Bytes(5, 'x'), 5}, fmtChunk(fmtBody(1, 2, 48000, 16)), dataChunk(400)}),
        true, 12 + 14 + 24 + 8, 400},
-      {"data_before_fmt", riffWave({dataChunk(400), fmtChunk(fmtBody(1, 1, 8000, 16))}), true,
-       20, 400},
+      {"data_before_fmt", riffWave({dataChunk(400), fmtChunk(fmtBody(1, 1, 8000, 16))}), true, 20,
+       400},
       // Hand-cut files often carry a wrong RIFF size; the file's length is what counts.
       {"riff_size_too_large", riffWave({fmtChunk(fmtBody(1, 1, 8000, 16)), dataChunk(400)}, 9999),
        true, 44, 400},
@@ -141,8 +141,8 @@ std::vector<LayoutCase> layoutCases() {
       {"not_wave", withByte(good, 8, 'X'), false},
       {"header_only", truncated(good, 30), false},
       {"data_truncated", truncated(good, 44 + 200), false},
-      {"data_size_4g", riffWave({fmtChunk(fmtBody(1, 1, 8000, 16)), {"data", Bytes(4, 0), 0xFFFFFFF0U}}),
-       false},
+      {"data_size_4g",
+       riffWave({fmtChunk(fmtBody(1, 1, 8000, 16)), {"data", Bytes(4, 0), 0xFFFFFFF0U}}), false},
       {"data_empty", riffWave({fmtChunk(fmtBody(1, 1, 8000, 16)), dataChunk(0)}), false},
       {"no_data", riffWave({fmtChunk(fmtBody(1, 1, 8000, 16))}), false},
       {"no_fmt", riffWave({dataChunk(400)}), false},
@@ -195,11 +195,11 @@ WaveFormat format(std::uint16_t tag, std::uint16_t channels, std::uint16_t bits,
 // WAVE_FORMAT_EXTENSIBLE's 22 extra bytes with the given sub-format tag and GUID tail.
 Bytes extensible(std::uint16_t subTag, std::uint8_t lastGuidByte = 0x71) {
   Bytes extra;
-  put16(extra, 16);    // valid bits
-  put32(extra, 0x3);   // front left and right
+  put16(extra, 16);   // valid bits
+  put32(extra, 0x3);  // front left and right
   put16(extra, subTag);
-  Bytes tail{0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B,
-             lastGuidByte};
+  Bytes tail{0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+             0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, lastGuidByte};
   extra.insert(extra.end(), tail.begin(), tail.end());
   return extra;
 }
@@ -218,25 +218,24 @@ TEST_P(RecognisesPcm, ByTagBitsAndAlignment) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, RecognisesPcm,
-    testing::Values(
-        EncodingCase{"u8", format(1, 1, 8, 1), PcmEncoding::Unsigned8},
-        EncodingCase{"s16_stereo", format(1, 2, 16, 4), PcmEncoding::Signed16},
-        EncodingCase{"s24", format(1, 1, 24, 3), PcmEncoding::Signed24},
-        EncodingCase{"s32", format(1, 2, 32, 8), PcmEncoding::Signed32},
-        EncodingCase{"float", format(3, 1, 32, 4), PcmEncoding::Float32},
-        EncodingCase{"double", format(3, 1, 64, 8), PcmEncoding::Float64},
-        EncodingCase{"extensible_pcm", format(0xFFFE, 2, 16, 4, extensible(1)),
-                     PcmEncoding::Signed16},
-        EncodingCase{"extensible_float", format(0xFFFE, 2, 32, 8, extensible(3)),
-                     PcmEncoding::Float32},
-        EncodingCase{"extensible_foreign_guid", format(0xFFFE, 2, 16, 4, extensible(1, 0x72)),
-                     PcmEncoding::None},
-        EncodingCase{"extensible_short", format(0xFFFE, 2, 16, 4, Bytes(10, 0)),
-                     PcmEncoding::None},
-        EncodingCase{"align_mismatch", format(1, 2, 16, 2), PcmEncoding::None},
-        EncodingCase{"bits_12", format(1, 1, 12, 2), PcmEncoding::None},
-        EncodingCase{"float_16", format(3, 1, 16, 2), PcmEncoding::None},
-        EncodingCase{"ima_adpcm", format(0x11, 1, 4, 256), PcmEncoding::None}),
+    testing::Values(EncodingCase{"u8", format(1, 1, 8, 1), PcmEncoding::Unsigned8},
+                    EncodingCase{"s16_stereo", format(1, 2, 16, 4), PcmEncoding::Signed16},
+                    EncodingCase{"s24", format(1, 1, 24, 3), PcmEncoding::Signed24},
+                    EncodingCase{"s32", format(1, 2, 32, 8), PcmEncoding::Signed32},
+                    EncodingCase{"float", format(3, 1, 32, 4), PcmEncoding::Float32},
+                    EncodingCase{"double", format(3, 1, 64, 8), PcmEncoding::Float64},
+                    EncodingCase{"extensible_pcm", format(0xFFFE, 2, 16, 4, extensible(1)),
+                                 PcmEncoding::Signed16},
+                    EncodingCase{"extensible_float", format(0xFFFE, 2, 32, 8, extensible(3)),
+                                 PcmEncoding::Float32},
+                    EncodingCase{"extensible_foreign_guid",
+                                 format(0xFFFE, 2, 16, 4, extensible(1, 0x72)), PcmEncoding::None},
+                    EncodingCase{"extensible_short", format(0xFFFE, 2, 16, 4, Bytes(10, 0)),
+                                 PcmEncoding::None},
+                    EncodingCase{"align_mismatch", format(1, 2, 16, 2), PcmEncoding::None},
+                    EncodingCase{"bits_12", format(1, 1, 12, 2), PcmEncoding::None},
+                    EncodingCase{"float_16", format(3, 1, 16, 2), PcmEncoding::None},
+                    EncodingCase{"ima_adpcm", format(0x11, 1, 4, 256), PcmEncoding::None}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ConversionCase {

@@ -13,15 +13,15 @@
 #include <cstring>
 #include <memory>
 
-#include "window/qt/form14021.h"
-#include "tests/window/qt/form_child.h"
-#include "window/qt/qt_translations.h"
-#include "window/qt/song_font.h"
 #include "core/minute_rule.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_error_report.h"
 #include "tests/support/recording_sound.h"
+#include "tests/window/qt/form_child.h"
 #include "tests/window/qt/tick_counter.h"
+#include "window/qt/form14021.h"
+#include "window/qt/qt_translations.h"
+#include "window/qt/song_font.h"
 
 namespace tonvela::test {
 namespace {
@@ -151,7 +151,8 @@ QColor inkColour(QWidget* widget) {
 
 bool closeColours(const QColor& a, const QColor& b) {
   constexpr int kTolerance = 24;
-  return std::abs(a.red() - b.red()) <= kTolerance && std::abs(a.green() - b.green()) <= kTolerance &&
+  return std::abs(a.red() - b.red()) <= kTolerance &&
+         std::abs(a.green() - b.green()) <= kTolerance &&
          std::abs(a.blue() - b.blue()) <= kTolerance;
 }
 
@@ -160,8 +161,9 @@ QRect textArea(QWidget* widget) {
   if (auto* box = qobject_cast<QLineEdit*>(widget)) {
     // A line edit draws inside its frame, with a small margin on either side.
     constexpr int kFrameAndMargin = 2 + 2;
-    return box->contentsRect().marginsRemoved(box->textMargins()).adjusted(kFrameAndMargin, 0,
-                                                                           -kFrameAndMargin, 0);
+    return box->contentsRect()
+        .marginsRemoved(box->textMargins())
+        .adjusted(kFrameAndMargin, 0, -kFrameAndMargin, 0);
   }
   return widget->contentsRect();
 }
@@ -196,10 +198,11 @@ void Form14021Test::controlsShowTheirTextsWholeInTheirColours() {
     const QFontMetrics metrics(row.widget->font());
     const QRect area = textArea(row.widget);
     const QRect needed = metrics.boundingRect(row.text);
-    const QByteArray where = QByteArray(row.name) + " in " + QFontInfo(row.widget->font()).family().toUtf8() +
-                             ": text needs " + QByteArray::number(needed.width()) + "x" +
-                             QByteArray::number(metrics.height()) + ", has " +
-                             QByteArray::number(area.width()) + "x" + QByteArray::number(area.height());
+    const QByteArray where =
+        QByteArray(row.name) + " in " + QFontInfo(row.widget->font()).family().toUtf8() +
+        ": text needs " + QByteArray::number(needed.width()) + "x" +
+        QByteArray::number(metrics.height()) + ", has " + QByteArray::number(area.width()) + "x" +
+        QByteArray::number(area.height());
     QVERIFY2(metrics.horizontalAdvance(row.text) <= area.width(), where);
     QVERIFY2(metrics.ascent() + metrics.descent() <= area.height() + 2, where);
     QVERIFY2(row.widget->font().bold() == (box != nullptr), where);
@@ -324,9 +327,9 @@ void Form14021Test::ticksComeAtThePeriodNeverEarly() {
   FormFixture fixture(9, milliseconds(kPeriodMs));
   std::vector<qint64> tickMs;
   QObject::connect(fixture.form.Timer1, &QTimer::timeout, [&] {
-    tickMs.push_back(std::chrono::duration_cast<milliseconds>(
-                         fakes::RecordingSound::Clock::now() - loaded)
-                         .count());
+    tickMs.push_back(
+        std::chrono::duration_cast<milliseconds>(fakes::RecordingSound::Clock::now() - loaded)
+            .count());
   });
   QTRY_VERIFY_WITH_TIMEOUT(tickMs.size() >= kTicks, 10000);
   // Tick k is due k periods after load; a late tick does not make the next one early.
@@ -375,9 +378,9 @@ void Form14021Test::ticksDuringPlaybackAreNotCaughtUpAfterwards() {
   const int ticksAtReturn = fixture.ticks.delivered();
   const auto returnedAt = fixture.sound.plays.front().end;
   QTest::qWait(kPeriodMs * 4);
-  const qint64 waitedMs = std::chrono::duration_cast<milliseconds>(
-                              fakes::RecordingSound::Clock::now() - returnedAt)
-                              .count();
+  const qint64 waitedMs =
+      std::chrono::duration_cast<milliseconds>(fakes::RecordingSound::Clock::now() - returnedAt)
+          .count();
   const int ticksAfter = fixture.ticks.delivered() - ticksAtReturn;
   QVERIFY2(ticksAfter >= 1, "ticks must go on after a long playback");
   // Catching up would give kBlockedPeriods ticks at once on top of the normal pace.

@@ -7,11 +7,11 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "window/qt/form14021.h"
-#include "window/qt/message_box_error_report.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_sound.h"
 #include "tests/window/qt/tick_counter.h"
+#include "window/qt/form14021.h"
+#include "window/qt/message_box_error_report.h"
 
 namespace tonvela::test {
 namespace {

@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "window/win32/dpi_scale.h"
-#include "tests/support/fake_clock.h"
-#include "window/win32/form14021.h"
-#include "window/form_design.h"
-#include "tests/support/recording_error_report.h"
-#include "tests/support/recording_sound.h"
 #include "core/voice_file.h"
 #include "platform/runtime_error.h"
 #include "platform/win_text.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/recording_error_report.h"
+#include "tests/support/recording_sound.h"
+#include "window/form_design.h"
+#include "window/win32/dpi_scale.h"
+#include "window/win32/form14021.h"
 
 namespace tonvela::win32 {
 namespace {
@@ -98,7 +98,8 @@ TEST_F(Win32Form, IsLaidOutFromTheDesign) {
   // font it has, so the first choice is found.
   auto fontOf = [](HWND control) {
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
     return font;
   };
   const LOGFONTW labelFont = fontOf(form.label(1));
@@ -133,11 +134,10 @@ TEST_F(Win32Form, EditsReachTheIntervalOfTheirBoxOnly) {
     std::int16_t day, night;
   };
   const Case cases[] = {
-      {0, L"10", 10, 25},
-      {1, L"３０", 10, 30},  // full-width digits from an input method
-      {0, L"abc", 10, 30},   // not a number: ignored
-      {1, L"0", 10, 30},     // below 1: ignored
-      {0, L" 2.5 ", 2, 30},  // rounds half to even
+      {0, L"10", 10, 25},   {1, L"３０", 10, 30},  // full-width digits from an input method
+      {0, L"abc", 10, 30},                         // not a number: ignored
+      {1, L"0", 10, 30},                           // below 1: ignored
+      {0, L" 2.5 ", 2, 30},                        // rounds half to even
   };
   for (const Case& c : cases) {
     SetWindowTextW(form.box(c.box), c.text);
@@ -166,7 +166,7 @@ TEST_F(Win32Form, AnErrorInAHandlerIsReportedAndEndsTheProgramWithStatus1) {
   clock.set(10, 0);
   sound.whilePlaying = [](int) { raiseOverflow(); };
 
-  EXPECT_EQ(runFor(form, 2000), Form14021::kUnhandledErrorExitStatus);
+  EXPECT_EQ(runFor(form, 2000), kUnhandledErrorExitStatus);
 
   EXPECT_EQ(errors.reported, std::vector<ErrorNumber>{ErrorNumber::Overflow});
   EXPECT_EQ(form.window(), nullptr);

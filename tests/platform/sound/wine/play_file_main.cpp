@@ -7,7 +7,9 @@
 // The name is looked for in <folder> only; the user's default sound is skipped, so whatever
 // cannot be played is replaced by the chime. Exit status 0 when the call returned true, 1 if
 // not (as after a stop).
+// windows.h first: the other Windows headers build on its types.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <chrono>
@@ -16,8 +18,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/win_text.h"
 #include "platform/sound/winmm_sound_player.h"
+#include "platform/win_text.h"
 
 int main() {
   int argc = 0;
@@ -53,8 +55,8 @@ int main() {
   }
   const auto start = std::chrono::steady_clock::now();
   const bool played = player.playSync(name, stop.get_token());
-  const auto elapsed = std::chrono::duration<double, std::milli>(
-      std::chrono::steady_clock::now() - start);
+  const auto elapsed =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
   std::printf("played=%d elapsed_ms=%.1f\n", played ? 1 : 0, elapsed.count());
   if (lock != INVALID_HANDLE_VALUE) {
     CloseHandle(lock);

@@ -4,24 +4,23 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <chrono>
 #include <thread>
 
-#include "tests/platform/sound/sound_file_cases.h"
+#include "core/voice_file.h"
 #include "tests/platform/sound/sink_recorder.h"
+#include "tests/platform/sound/sound_file_cases.h"
 #include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
 namespace {
 
-constexpr char kVoiceName[] = "语音文件.WAV";
-// The chime's length, as the Windows player makes it (0.7 s at 44100 Hz).
-constexpr double kChimeSeconds = 0.7;
+const std::string kVoiceName(kVoiceFileName);
 
 std::string env(const char* name) {
   const char* value = std::getenv(name);
@@ -57,8 +56,8 @@ WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name 
                       std::chrono::milliseconds linger = std::chrono::milliseconds(300),
                       bool locked = false) {
   std::string command = quoted(env("TONVELA_TEST_WINE")) + " " +
-                        quoted(env("TONVELA_TEST_PLAYER")) + " " +
-                        quoted(windowsPath(dir)) + " " + quoted(name);
+                        quoted(env("TONVELA_TEST_PLAYER")) + " " + quoted(windowsPath(dir)) + " " +
+                        quoted(name);
   command.append(" ").append(std::to_string(stopAfterMs));
   if (locked) {
     command.append(" lock");
@@ -85,37 +84,15 @@ WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name 
   return run;
 }
 
-// Wine's audio thread shares this machine's two cores with whatever else runs; starved, it lets
-// the sink hear a gap that is none of the player's doing. A playback whose recording does not
-// match its reference is therefore played once more, and that second one must match.
 WineRun playMatching(const std::filesystem::path& dir, const std::vector<double>& reference,
                      bool locked = false) {
-  WineRun run = playUnderWine(dir, kVoiceName, -1, std::chrono::milliseconds(300), locked);
-  const double correlation = matchEnvelope(run.envelope, reference).correlation;
-  if (correlation > 0.9) {
-    return run;
-  }
-  std::printf("recording did not match (correlation %.3f): played once more\n", correlation);
-  return playUnderWine(dir, kVoiceName, -1, std::chrono::milliseconds(300), locked);
+  return recordMatching(
+      [&] { return playUnderWine(dir, kVoiceName, -1, std::chrono::milliseconds(300), locked); },
+      reference);
 }
 
-std::vector<double> chimeEnvelope() {
-  // The chime's own formula, sampled: E6 then C6 0.25 s later, each with a 5 ms attack.
-  std::vector<float> samples;
-  constexpr int kRate = 44100;
-  auto tone = [](double t, double f, double decay) {
-    if (t < 0) return 0.0;
-    return std::min(1.0, t / 0.005) * std::exp(-decay * t) * std::sin(2 * M_PI * f * t);
-  };
-  for (int i = 0; i < kRate * 7 / 10; ++i) {
-    double t = static_cast<double>(i) / kRate;
-    samples.push_back(static_cast<float>(0.25 * tone(t, 1318.5, 6.0) +
-                                         0.25 * tone(t - 0.25, 1046.5, 7.0)));
-  }
-  return energyEnvelope(samples, kRate);
-}
-
-void expectHeard(const WineRun& run, const std::vector<double>& reference, double strayLimit = 0.1) {
+void expectHeard(const WineRun& run, const std::vector<double>& reference,
+                 double strayLimit = 0.1) {
   EnvelopeMatch match = matchEnvelope(run.envelope, reference);
   EXPECT_GT(match.correlation, 0.9);
   EXPECT_GT(match.gain, 0.5);
@@ -221,7 +198,7 @@ TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
   WineRun run = playMatching(dir.path(), chimeEnvelope());
 
   EXPECT_TRUE(run.played);
-  expectTiming(run, kChimeSeconds);
+  expectTiming(run, chimeSeconds());
   expectHeard(run, chimeEnvelope());
 }
 
@@ -236,7 +213,7 @@ TEST(WinmmSoundPlayer, FileLockedByAnotherProgramFallsBackToTheChime) {
   WineRun run = playMatching(dir.path(), chimeEnvelope(), true);
 
   EXPECT_TRUE(run.played);
-  expectTiming(run, kChimeSeconds);
+  expectTiming(run, chimeSeconds());
   expectHeard(run, chimeEnvelope());
 }
 
