@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/runtime_error.h"
 
 namespace tonvela {
@@ -11,7 +13,11 @@ class ErrorReport {
   virtual void report(const RuntimeError& error) = 0;
 };
 
-// Writes the report to standard error; the window adds a message box on top of it.
+// The report's text, as every front-end shows it: the heading, a blank line, the description.
+std::string errorReportText(const RuntimeError& error);
+
+// Writes the report to standard error, with the error's detail when it has one; the window's
+// message box comes on top of it.
 class StderrErrorReport final : public ErrorReport {
  public:
   void report(const RuntimeError& error) override;

@@ -1,45 +1,60 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Tonvela needs from Debian's packages.
+# Installs from Debian's packages what Tonvela needs, and nothing more:
+#
+#   install-deps.sh run    building and running the program (scripts/run.sh)
+#   install-deps.sh test   that, and what every test needs (scripts/test.sh; the default)
+#
 # Safe to run again: when everything is already there it returns at once without apt-get.
 set -euo pipefail
 
-PACKAGES=(
-  # building the program and its tests (CMake presets with Ninja, GoogleTest, Qt 6 Widgets,
-  # libpulse and libsndfile for the sound backend)
+RUN_PACKAGES=(
+  # building the program: CMake presets with Ninja, Qt 6 Widgets, libpulse and libsndfile for the
+  # sound backend
   cmake ninja-build g++ pkg-config
-  libgtest-dev
   qt6-base-dev qt6-base-dev-tools
   libpulse-dev libsndfile1-dev
-  # the window tests: Qt's own Chinese texts, and a face with the Chinese glyphs so the labels
-  # never show as boxes
-  qt6-translations-l10n fonts-arphic-uming
+  # running it: Qt's own Chinese texts, a face with the Chinese glyphs so the labels never show as
+  # boxes, and the Qt platform plugin for a Wayland session without Xwayland
+  qt6-translations-l10n fonts-arphic-uming qt6-wayland
+)
+
+TEST_PACKAGES=(
+  # the tests themselves (GoogleTest; Qt Test comes with qt6-base-dev)
+  libgtest-dev
   # the sound tests: a private PulseAudio server with a null sink, pactl/parecord to record it
   pulseaudio pulseaudio-utils
   # the sound tests a second time on PipeWire: the daemon, its session manager wireplumber
   # (which needs a D-Bus session bus of its own, from dbus-daemon) and pipewire-pulse, which
   # speaks the PulseAudio protocol
   pipewire pipewire-pulse wireplumber dbus-daemon
-  # the end-to-end run and the docs screenshot: Xvfb, xwininfo to see it is up, xdotool to
+  # the end-to-end runs and the docs screenshot: Xvfb, xwininfo to see it is up, xdotool to
   # type, sox to measure the recording, ImageMagick's import for scripts/screenshot.sh
   xvfb x11-utils xdotool sox imagemagick
-  # the end-to-end run as a Wayland client: the weston compositor (and qt6-wayland, below)
+  # the end-to-end run as a Wayland client: the weston compositor
   weston
   # the second-start and close-during-playback runs: a real window manager that brings a window
   # forward, delivers Alt+F4 and shows the attention mark; x11-utils (above) gives xprop
   openbox
-  # the .deb that CPack builds: dpkg-shlibdeps and the file command it calls
-  dpkg-dev file
-  # building the icon sizes rendered from the SVG drawing
-  librsvg2-bin
+  # the .deb that CPack builds: dpkg-shlibdeps and the file command it calls, and the icon sizes
+  # rendered from the SVG drawing
+  dpkg-dev file librsvg2-bin
   # the package test: the .deb held to Debian's own checks (lintian; hardening-check from
-  # devscripts, which reads the program with binutils; appstreamcli; desktop-file-validate), and
-  # the Qt Wayland plugin whose package the .deb must depend on
-  lintian devscripts binutils appstream desktop-file-utils qt6-wayland
+  # devscripts, which reads the program with binutils; appstreamcli; desktop-file-validate)
+  lintian devscripts binutils appstream desktop-file-utils
   # the Windows cross-build (mingw-w64 with posix threads, for std::thread and std::mutex;
   # GoogleTest's sources, built for Windows), its tests under Wine (64-bit only), the NSIS
   # installer, and a Chinese font that Wine's window tests map the Windows faces onto
   g++-mingw-w64-x86-64-posix googletest wine wine64 nsis fonts-wqy-microhei
 )
+
+case ${1:-test} in
+  run) PACKAGES=("${RUN_PACKAGES[@]}") ;;
+  test) PACKAGES=("${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
+  *)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${PACKAGES[@]}"; do

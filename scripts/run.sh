@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds Tonvela and starts it.
+# Installs what building and running need, builds Tonvela (the program alone, as released) and
+# starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release
-exec build/release/bin/tonvela
+scripts/install-deps.sh run
+cmake --preset program >/dev/null
+cmake --build --preset program
+exec build/program/bin/tonvela

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <exception>
-#include <string_view>
 
 #include "platform/error_report.h"
 #include "platform/runtime_error.h"
@@ -23,19 +22,13 @@ std::exception_ptr runAtEventBoundary(Handler&& handler) noexcept {
   }
 }
 
-// Tells the user about an error that left a handler: the runtime's numbered errors through the
-// error report, anything else (memory exhausted, say) in its own words through reportOther.
-template <typename ReportOther>
-void reportUnhandled(const std::exception_ptr& error, ErrorReport& errorReport,
-                     ReportOther&& reportOther) noexcept {
+// Tells the user about an error that left a handler, whatever it was, through the one report:
+// the same message box for an overflow as for memory exhausted.
+inline void reportUnhandled(const std::exception_ptr& error, ErrorReport& errorReport) noexcept {
   try {
-    std::rethrow_exception(error);
-  } catch (const RuntimeError& runtimeError) {
-    errorReport.report(runtimeError);
-  } catch (const std::exception& otherError) {
-    reportOther(std::string_view(otherError.what()));
+    errorReport.report(asRuntimeError(error));
   } catch (...) {
-    reportOther(std::string_view("unknown error"));
+    // A report that fails in turn leaves nothing to tell the user with; the program still ends.
   }
 }
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/voice_file.h"
-#include "platform/sound/pulse_sound_player.h"
+#include "platform/sound/pulse/pulse_sound_player.h"
 
 extern char** environ;
 

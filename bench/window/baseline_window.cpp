@@ -14,10 +14,10 @@ int main(int argc, char** argv) {
   window.setFixedSize(191, 70);
   auto* label = new QLabel(QStringLiteral("白天间隔时间:"), &window);
   label->setGeometry(8, 8, 121, 17);
-  label->setFont(tonvela::songFont(12.0, QFont::Normal));
+  label->setFont(tonvela::qt::songFont(12.0, QFont::Normal));
   auto* box = new QLineEdit(QStringLiteral("15"), &window);
   box->setGeometry(112, 8, 49, 19);
-  box->setFont(tonvela::songFont(10.5, QFont::Bold));
+  box->setFont(tonvela::qt::songFont(10.5, QFont::Bold));
   window.show();
   return QApplication::exec();
 }

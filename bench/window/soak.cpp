@@ -14,7 +14,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/sound/pulse_sound_player.h"
+#include "platform/sound/pulse/pulse_sound_player.h"
 #include "tests/support/fake_clock.h"
 #include "window/qt/form14021.h"
 #include "window/qt/message_box_error_report.h"
@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
   tonvela::PulseSoundPlayer pulse(options);
   CountingSound sound(pulse);
   tonvela::fakes::FakeClock clock(9);
-  tonvela::MessageBoxErrorReport errorReport;
-  tonvela::Form14021 form(clock, sound, errorReport, std::chrono::milliseconds(1));
+  tonvela::qt::MessageBoxErrorReport errorReport;
+  tonvela::qt::Form14021 form(clock, sound, errorReport, std::chrono::milliseconds(1));
   form.Text1[0]->setText(QStringLiteral("1"));
   form.show();
 

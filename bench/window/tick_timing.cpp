@@ -52,8 +52,8 @@ int main(int argc, char** argv) {
   tonvela::fakes::FakeClock clock(9);
   // Returns at once: the benchmark measures the timer, not playback.
   tonvela::fakes::RecordingSound sound;
-  tonvela::MessageBoxErrorReport errorReport;
-  tonvela::Form14021 form(clock, sound, errorReport, std::chrono::milliseconds(kPeriodMs));
+  tonvela::qt::MessageBoxErrorReport errorReport;
+  tonvela::qt::Form14021 form(clock, sound, errorReport, std::chrono::milliseconds(kPeriodMs));
   const Clock::time_point loaded = Clock::now();  // Timer1 starts as the constructor ends
   form.show();
 

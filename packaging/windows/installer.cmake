@@ -14,10 +14,10 @@ add_custom_command(
           -DVERSION=${PROJECT_VERSION}
           -DPROGRAM=$<TARGET_FILE:tonvela>
           -DVOICE=${PROJECT_SOURCE_DIR}/resources/voice/reminder_zh.wav
-          -DICON=${TONVELA_ICO}
+          -DICON=$<TARGET_PROPERTY:tonvela,TONVELA_ICON>
           -DOUTPUT=${TONVELA_INSTALLER}
           ${nsi}
-  DEPENDS ${nsi} tonvela ${TONVELA_ICO} ${PROJECT_SOURCE_DIR}/resources/voice/reminder_zh.wav
+  DEPENDS ${nsi} tonvela ${PROJECT_SOURCE_DIR}/resources/voice/reminder_zh.wav
   COMMENT "Windows installer Tonvela-${PROJECT_VERSION}-setup.exe"
   VERBATIM)
 add_custom_target(tonvela_installer ALL DEPENDS ${TONVELA_INSTALLER})

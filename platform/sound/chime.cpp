@@ -1,4 +1,4 @@
-#include "chime.h"
+#include "platform/sound/chime.h"
 
 #include <algorithm>
 #include <cmath>

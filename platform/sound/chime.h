@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio_source.h"
+#include "platform/sound/audio_source.h"
 
 namespace tonvela {
 

@@ -1,4 +1,4 @@
-#include "wave_format.h"
+#include "platform/sound/wave_format.h"
 
 #include <algorithm>
 #include <array>
@@ -44,8 +44,7 @@ std::optional<WaveFormat> parseFormat(const std::vector<std::uint8_t>& body) {
 
 bool inRange(const WaveFormat& format) {
   return format.channels >= 1 && format.channels <= kMaxChannels &&
-         format.samplesPerSec >= kMinRate && format.samplesPerSec <= kMaxRate &&
-         format.blockAlign > 0 && format.avgBytesPerSec > 0;
+         isPlayableRate(format.samplesPerSec) && format.blockAlign > 0 && format.avgBytesPerSec > 0;
 }
 
 // The KSDATAFORMAT_SUBTYPE GUIDs of PCM and float differ only in their first two bytes.

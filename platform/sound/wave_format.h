@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/sound/playable_rates.h"
+
 namespace tonvela {
 
 // The format block of a RIFF WAVE file, as the "fmt " chunk gives it (WAVEFORMATEX's fields).
@@ -38,10 +40,9 @@ inline constexpr std::uint16_t kWaveFormatPcm = 0x0001;
 inline constexpr std::uint16_t kWaveFormatFloat = 0x0003;
 inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
 
-// Bounds that a playable file respects; anything outside is refused before a device is opened.
+// At most this many channels: beyond 7.1 no device has the speakers to tell them apart. Rates are
+// those of playable_rates.h. Anything outside is refused before a device is opened.
 inline constexpr std::uint16_t kMaxChannels = 8;
-inline constexpr std::uint32_t kMinRate = 1000;
-inline constexpr std::uint32_t kMaxRate = 384000;
 
 // Walks the chunks of a RIFF WAVE file with every size checked against the file's real length.
 // Nothing (no layout) for files that are not WAVE, lack "fmt " or "data", have a chunk that runs

@@ -2,9 +2,13 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/error_report.h"
 #include "platform/runtime_error.h"
 #include "platform/system_clock.h"
 
@@ -71,6 +75,32 @@ TEST(RuntimeError, ReportsNumberAndChineseDescription) {
   EXPECT_EQ(errorHeading(error.number()), "运行时错误 '6':");
   EXPECT_EQ(errorDescription(error.number()), "溢出");
   EXPECT_THROW(raiseOverflow(), RuntimeError);
+}
+
+// Whatever leaves a handler reaches the user as one of the runtime's numbered errors, so every
+// front-end shows the same report for it.
+TEST(RuntimeError, EveryErrorIsReportedAsANumberedOne) {
+  struct Case {
+    std::exception_ptr error;
+    ErrorNumber number;
+    std::string detail;
+    std::string text;
+  };
+  const Case cases[] = {
+      {std::make_exception_ptr(RuntimeError(ErrorNumber::Overflow)), ErrorNumber::Overflow, "",
+       "运行时错误 '6':\n\n溢出"},
+      {std::make_exception_ptr(std::bad_alloc()), ErrorNumber::OutOfMemory, "",
+       "运行时错误 '7':\n\n内存溢出"},
+      {std::make_exception_ptr(std::logic_error("broken")), ErrorNumber::InternalError, "broken",
+       "运行时错误 '51':\n\n内部错误"},
+      {std::make_exception_ptr(42), ErrorNumber::InternalError, "", "运行时错误 '51':\n\n内部错误"},
+  };
+  for (const Case& c : cases) {
+    const RuntimeError reported = asRuntimeError(c.error);
+    EXPECT_EQ(reported.number(), c.number);
+    EXPECT_EQ(reported.detail(), c.detail);
+    EXPECT_EQ(errorReportText(reported), c.text);
+  }
 }
 
 }  // namespace

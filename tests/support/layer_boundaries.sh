@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the layers' direction on what the compiler actually read: for every object of the
 # program's own targets, the headers it included (ninja's dependency log). The core and the
-# platform services reach no Qt, no sound library and no window; nothing outside the sound
-# backend reaches libpulse, libsndfile or the backend's internals, only its one public header
-# (pulse_sound_player.h on Linux, winmm_sound_player.h on Windows).
+# platform services reach no Qt, no sound library and no window; nothing outside a sound backend
+# reaches libpulse, libsndfile or that backend's internals, only its one public header
+# (platform/sound/pulse/pulse_sound_player.h, platform/sound/winmm/winmm_sound_player.h); the
+# sound seam's shared pieces (platform/sound/*.h) are for the backends alone.
 #
 #   layer_boundaries.sh <ninja build dir>
 set -euo pipefail
@@ -22,12 +23,16 @@ ninja -C "$build" -t deps | awk '
     dep = $1
     if (target == "" || target ~ /test|bench|fuzz/) next
     plain = (target == "tonvela_core" || target == "tonvela_platform")
-    sound_lib = (dep ~ /\/pulse\/[^\/]+\.h$/ || dep ~ /(^|\/)sndfile\.h$/)
-    sound_internal = (dep ~ /(^|\/)platform\/sound\/[^\/]+\.h$/ && dep !~ /\/(pulse|winmm)_sound_player\.h$/)
+    backend = (target ~ /^tonvela_sound_/)
+    sound_lib = (dep ~ /(^|\/)include\/pulse\/[^\/]+\.h$/ || dep ~ /(^|\/)sndfile\.h$/)
+    shared_piece = (dep ~ /(^|\/)platform\/sound\/[^\/]+\.h$/)
+    backend_internal = (dep ~ /(^|\/)platform\/sound\/[^\/]+\/[^\/]+\.h$/ && dep !~ /_sound_player\.h$/)
+    own_internal = (backend && index(dep, "/platform/sound/" substr(target, 15) "/") > 0)
     if (plain && dep ~ /[Qq]t[0-9A-Za-z]*\//) fail("Qt in a plain C++ layer")
     if (plain && dep ~ /(^|\/)window\//) fail("the window seen from below")
-    if (target != "tonvela_sound" && sound_lib) fail("a sound library outside the sound backend")
-    if (target != "tonvela_sound" && sound_internal) fail("the sound backend'"'"'s internals")
+    if (target != "tonvela_sound_pulse" && sound_lib) fail("a sound library outside the sound backend")
+    if (!backend && shared_piece) fail("the sound backends'"'"' shared pieces")
+    if (!own_internal && backend_internal) fail("a sound backend'"'"'s internals")
     checked++
   }
   END {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <csignal>
 
-namespace tonvela {
+namespace tonvela::qt {
 namespace {
 
 constexpr std::array kCloseSignals{SIGTERM, SIGINT, SIGHUP};
@@ -67,4 +67,4 @@ void CloseOnSignal::onSignal() {
   window_.close();
 }
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <memory>
 
-namespace tonvela {
+namespace tonvela::qt {
 
 // Turns SIGTERM, SIGINT and SIGHUP into a close of the window, so a session logout or a kill
 // takes the same path as the close button: the voice stops and the program ends with status 0.
@@ -26,4 +26,4 @@ class CloseOnSignal final : public QObject {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -8,7 +8,6 @@
 #include <QPalette>
 #include <QSignalBlocker>
 #include <chrono>
-#include <cstdio>
 #include <exception>
 #include <string_view>
 
@@ -21,7 +20,7 @@
 // The icons live in the static library's resources, which the linker keeps only when asked.
 static void initIconResources() { Q_INIT_RESOURCE(tonvela); }
 
-namespace tonvela {
+namespace tonvela::qt {
 namespace {
 
 QString fromUtf8(const char* text) { return QString::fromUtf8(text); }
@@ -190,9 +189,7 @@ void Form14021::deliver(Handler&& handler) noexcept {
 }
 
 void Form14021::report(const std::exception_ptr& error) noexcept {
-  reportUnhandled(error, errorReport_, [](std::string_view what) {
-    std::fprintf(stderr, "tonvela: %.*s\n", static_cast<int>(what.size()), what.data());
-  });
+  reportUnhandled(error, errorReport_);
 }
 
 void Form14021::endProgram() noexcept {
@@ -203,4 +200,4 @@ void Form14021::endProgram() noexcept {
       Qt::QueuedConnection);
 }
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -16,7 +16,7 @@
 #include "window/event_boundary.h"
 #include "window/qt/responsive_sound.h"
 
-namespace tonvela {
+namespace tonvela::qt {
 
 // The reminder's one window: two labelled boxes for the day and night intervals and the minute
 // timer. It owns the reminder and hands it the three events of the design: load, a box's text
@@ -65,4 +65,4 @@ class Form14021 final : public QWidget {
   bool ended_ = false;
 };
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

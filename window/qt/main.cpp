@@ -1,7 +1,9 @@
 // The composition root: the real clock, sound and error report, the window, the event loop.
 #include <QApplication>
+#include <string_view>
 
-#include "platform/sound/pulse_sound_player.h"
+#include "platform/program_identity.h"
+#include "platform/sound/pulse/pulse_sound_player.h"
 #include "platform/system_clock.h"
 #include "window/qt/close_on_signal.h"
 #include "window/qt/form14021.h"
@@ -9,24 +11,33 @@
 #include "window/qt/qt_translations.h"
 #include "window/qt/single_instance.h"
 
+namespace {
+
+QString fromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromUtf8(tonvela::kProgramName));
-  QApplication::setDesktopFileName(QStringLiteral("org.tonvela.Tonvela"));
-  tonvela::SingleInstance instance;
+  QApplication::setApplicationName(fromUtf8(tonvela::kProgramName));
+  QApplication::setApplicationVersion(fromUtf8(tonvela::kProgramVersion));
+  QApplication::setDesktopFileName(fromUtf8(tonvela::kProgramId));
+  tonvela::qt::SingleInstance instance;
   if (instance.handedOffToRunning()) {
     return 0;
   }
-  tonvela::installQtTranslations(app);
+  tonvela::qt::installQtTranslations(app);
 
   tonvela::SystemClock clock;
   tonvela::PulseSoundPlayer sound;
-  tonvela::MessageBoxErrorReport errorReport;
-  tonvela::Form14021 form(clock, sound, errorReport);
+  tonvela::qt::MessageBoxErrorReport errorReport;
+  tonvela::qt::Form14021 form(clock, sound, errorReport);
   QApplication::setWindowIcon(form.windowIcon());
-  QObject::connect(&instance, &tonvela::SingleInstance::activationRequested, &form,
-                   [&form] { tonvela::bringToFront(form); });
-  tonvela::CloseOnSignal closeOnSignal(form);
+  QObject::connect(&instance, &tonvela::qt::SingleInstance::activationRequested, &form,
+                   [&form] { tonvela::qt::bringToFront(form); });
+  tonvela::qt::CloseOnSignal closeOnSignal(form);
   form.show();
   return QApplication::exec();
 }

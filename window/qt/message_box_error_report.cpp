@@ -2,20 +2,22 @@
 
 #include <QMessageBox>
 
-namespace tonvela {
+#include "platform/program_identity.h"
 
-QString errorReportText(const RuntimeError& error) {
-  const std::string heading = errorHeading(error.number());
-  const std::string_view description = errorDescription(error.number());
-  return QString::fromStdString(heading) + QStringLiteral("\n\n") +
-         QString::fromUtf8(description.data(), static_cast<qsizetype>(description.size()));
+namespace tonvela::qt {
+namespace {
+
+QString fromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+}  // namespace
 
 void MessageBoxErrorReport::report(const RuntimeError& error) {
   stderrReport_.report(error);
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramName), errorReportText(error),
+  QMessageBox box(QMessageBox::Critical, fromUtf8(kProgramName), fromUtf8(errorReportText(error)),
                   QMessageBox::Ok);
   box.exec();
 }
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -4,12 +4,7 @@
 
 #include "platform/error_report.h"
 
-namespace tonvela {
-
-inline constexpr const char* kProgramName = "Tonvela";
-
-// The text of the report: the heading, a blank line, the description, as the runtime shows it.
-QString errorReportText(const RuntimeError& error);
+namespace tonvela::qt {
 
 // Reports an error that ends the program in a message box titled with the program's name, and on
 // standard error for whoever started the program from a terminal.
@@ -21,4 +16,4 @@ class MessageBoxErrorReport final : public ErrorReport {
   StderrErrorReport stderrReport_;
 };
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

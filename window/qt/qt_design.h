@@ -6,7 +6,7 @@
 
 #include "window/twips.h"
 
-namespace tonvela {
+namespace tonvela::qt {
 
 // The design's 0x00BBGGRR colours as Qt colours.
 inline QColor fromBgr(std::uint32_t bgr) {
@@ -21,4 +21,4 @@ constexpr QRect toQRect(const TwipsRect& rect) {
                twipsToPixels(rect.height));
 }
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-namespace tonvela {
+namespace tonvela::qt {
 
 bool installQtTranslations(QCoreApplication& app) {
   auto* translator = new QTranslator(&app);
@@ -19,4 +19,4 @@ bool installQtTranslations(QCoreApplication& app) {
   return QCoreApplication::installTranslator(translator);
 }
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -8,7 +8,7 @@
 #include <exception>
 #include <thread>
 
-namespace tonvela {
+namespace tonvela::qt {
 namespace {
 
 // Installed on the application for the length of a playback: keyboard, mouse, wheel, touch and
@@ -80,4 +80,4 @@ bool ResponsiveSound::playOnWorker(const std::string& fileName, std::stop_source
   return played;
 }
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -6,7 +6,7 @@
 
 #include "platform/sound_player.h"
 
-namespace tonvela {
+namespace tonvela::qt {
 
 // Keeps the window alive while a sound plays. To the caller playSync still blocks until the
 // sound has ended, but the real player runs on a worker thread while the GUI thread waits in a
@@ -38,4 +38,4 @@ class ResponsiveSound final : public SoundPlayer {
   std::stop_source closing_;
 };
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <chrono>
 
-namespace tonvela {
+namespace tonvela::qt {
 namespace {
 
 using namespace std::chrono_literals;
@@ -96,4 +96,4 @@ void bringToFront(QWidget& window) {
   QApplication::alert(&window);
 }
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

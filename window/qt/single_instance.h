@@ -6,9 +6,11 @@
 #include <QString>
 #include <memory>
 
+#include "platform/program_identity.h"
+
 class QWidget;
 
-namespace tonvela {
+namespace tonvela::qt {
 
 // One reminder per user and session. The first start owns a lock and a local socket, both in the
 // user's runtime dir (removed with the session); a later start finds the socket, asks the first
@@ -19,7 +21,7 @@ class SingleInstance final : public QObject {
 
  public:
   // name: the socket's and lock's name in the runtime dir; tests give their own.
-  explicit SingleInstance(QString name = QStringLiteral("org.tonvela.Tonvela"),
+  explicit SingleInstance(QString name = QString::fromUtf8(kProgramId.data(), kProgramId.size()),
                           QObject* parent = nullptr);
 
   // True when another instance runs and has been asked to come forward (it does so as soon as
@@ -45,4 +47,4 @@ class SingleInstance final : public QObject {
 // (Wayland) asks for the user's attention instead.
 void bringToFront(QWidget& window);
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

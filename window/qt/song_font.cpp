@@ -2,7 +2,7 @@
 
 #include "window/form_design.h"
 
-namespace tonvela {
+namespace tonvela::qt {
 
 QStringList songFamilies() {
   return {QString::fromUtf8(design::kFontFamily),
@@ -23,4 +23,4 @@ QFont songFont(double pointSize, QFont::Weight weight) {
   return font;
 }
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

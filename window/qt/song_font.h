@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QStringList>
 
-namespace tonvela {
+namespace tonvela::qt {
 
 // "宋体" first, as designed, then the Song and Ming faces a Linux desktop is likely to have, so the
 // Chinese texts never show as boxes.
@@ -11,4 +11,4 @@ QStringList songFamilies();
 
 QFont songFont(double pointSize, QFont::Weight weight);
 
-}  // namespace tonvela
+}  // namespace tonvela::qt

@@ -270,9 +270,7 @@ void Form14021::deliver(Handler&& handler) noexcept {
 }
 
 void Form14021::report(const std::exception_ptr& error) noexcept {
-  reportUnhandled(error, errorReport_, [this](std::string_view what) {
-    MessageBoxW(window_, widen(what).c_str(), L"Tonvela", MB_OK | MB_ICONERROR);
-  });
+  reportUnhandled(error, errorReport_);
 }
 
 int Form14021::run() {

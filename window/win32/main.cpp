@@ -2,7 +2,7 @@
 // message loop. Everything is wide-character; the program takes no arguments.
 #include <windows.h>
 
-#include "platform/sound/winmm_sound_player.h"
+#include "platform/sound/winmm/winmm_sound_player.h"
 #include "platform/system_clock.h"
 #include "window/win32/form14021.h"
 #include "window/win32/message_box_error_report.h"

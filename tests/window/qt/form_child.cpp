@@ -13,7 +13,7 @@
 #include "window/qt/form14021.h"
 #include "window/qt/message_box_error_report.h"
 
-namespace tonvela::test {
+namespace tonvela::qt::test {
 namespace {
 
 void print(const QString& line) {
@@ -56,4 +56,4 @@ int runChildScenario(int argc, char** argv, const char* scenario) {
   return status;
 }
 
-}  // namespace tonvela::test
+}  // namespace tonvela::qt::test

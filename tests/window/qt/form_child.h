@@ -1,6 +1,6 @@
 #pragma once
 
-namespace tonvela::test {
+namespace tonvela::qt::test {
 
 // The test binary runs itself with these arguments to watch a window end the program: an error
 // ends the whole process, so it cannot happen inside the test process.
@@ -12,4 +12,4 @@ inline constexpr const char* kChildSoundRaisesStdException = "sound-raises-std-e
 // user would, and prints what it saw. Returns the program's exit status.
 int runChildScenario(int argc, char** argv, const char* scenario);
 
-}  // namespace tonvela::test
+}  // namespace tonvela::qt::test

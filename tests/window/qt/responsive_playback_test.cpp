@@ -14,7 +14,7 @@
 #include "window/qt/close_on_signal.h"
 #include "window/qt/form14021.h"
 
-namespace tonvela::test {
+namespace tonvela::qt::test {
 namespace {
 
 using namespace std::chrono_literals;
@@ -159,11 +159,11 @@ void ResponsivePlaybackTest::inputDuringTheVoiceIsDroppedNotDeferred() {
   QCOMPARE(fixture.form.reminder().state().DayInterval, 12);
 }
 
-}  // namespace tonvela::test
+}  // namespace tonvela::qt::test
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  tonvela::test::ResponsivePlaybackTest test;
+  tonvela::qt::test::ResponsivePlaybackTest test;
   return QTest::qExec(&test, argc, argv);
 }
 

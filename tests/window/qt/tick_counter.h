@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
-namespace tonvela::test {
+namespace tonvela::qt::test {
 
 // Counts the ticks Timer1 delivers. Connected after the window's own handler, so while that
 // handler runs the tick in progress is not counted yet.
@@ -19,4 +19,4 @@ class TickCounter {
   int delivered_ = 0;
 };
 
-}  // namespace tonvela::test
+}  // namespace tonvela::qt::test

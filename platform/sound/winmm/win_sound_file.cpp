@@ -1,4 +1,4 @@
-#include "win_sound_file.h"
+#include "platform/sound/winmm/win_sound_file.h"
 
 #include <shlobj.h>
 
@@ -41,7 +41,7 @@ bool hasDirectoryPart(const std::wstring& name) {
 
 }  // namespace
 
-std::wstring programDirectory() {
+std::wstring programFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -58,9 +58,9 @@ std::wstring programDirectory() {
   return slash == std::wstring::npos ? std::wstring{} : path.substr(0, slash);
 }
 
-std::vector<std::wstring> defaultSoundSearchDirs() {
+std::vector<std::wstring> soundSearchFolders() {
   std::vector<std::wstring> dirs;
-  for (std::wstring dir : {currentDirectory(), appDataDirectory(), programDirectory()}) {
+  for (std::wstring dir : {currentDirectory(), appDataDirectory(), programFolder()}) {
     if (!dir.empty()) {
       dirs.push_back(std::move(dir));
     }
@@ -68,7 +68,7 @@ std::vector<std::wstring> defaultSoundSearchDirs() {
   return dirs;
 }
 
-UniqueHandle openRegularFile(const std::wstring& path) {
+UniqueHandle openDiskFile(const std::wstring& path) {
   // No FILE_FLAG_BACKUP_SEMANTICS: without it a directory cannot be opened at all.
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -83,7 +83,7 @@ UniqueHandle openRegularFile(const std::wstring& path) {
   return file;
 }
 
-UniqueHandle openSoundFile(const std::wstring& name, const std::vector<std::wstring>& dirs) {
+UniqueHandle findSoundFile(const std::wstring& name, const std::vector<std::wstring>& dirs) {
   if (name.empty() || hasDirectoryPart(name)) {
     return {};
   }
@@ -92,7 +92,7 @@ UniqueHandle openSoundFile(const std::wstring& name, const std::vector<std::wstr
     if (!path.empty() && path.back() != L'\\' && path.back() != L'/') {
       path += L'\\';
     }
-    UniqueHandle file = openRegularFile(path + name);
+    UniqueHandle file = openDiskFile(path + name);
     if (file.valid()) {
       return file;
     }

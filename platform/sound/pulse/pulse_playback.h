@@ -4,8 +4,8 @@
 #include <stop_token>
 #include <string>
 
-#include "audio_source.h"
-#include "platform/sound/pulse_sound_player.h"
+#include "platform/sound/audio_source.h"
+#include "platform/sound/pulse/pulse_sound_player.h"
 
 namespace tonvela {
 
@@ -25,11 +25,6 @@ enum class PlaybackOutcome {
 // A stop requested through `stop` wakes the loop at once, from any thread.
 PlaybackOutcome playThroughPulse(AudioSource& source, const std::string& mediaName,
                                  const PulseOptions& options, std::stop_token stop = {});
-
-// Rates outside these are no sound anyone recorded to be heard: a few hundred kilobytes at 1 Hz
-// would hold the call for days. Such files are refused like any unplayable file.
-inline constexpr int kLowestPlayableRate = 1000;
-inline constexpr int kHighestPlayableRate = 768000;
 
 // True when the rate is within the playable range and libpulse accepts a float stream of this
 // rate and channel count. libpulse aborts the process on some invalid specs, so this is checked

@@ -18,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/sound/winmm_sound_player.h"
+#include "platform/sound/winmm/winmm_sound_player.h"
 #include "platform/win_text.h"
 
 int main() {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "unique_fd.h"
+#include "platform/sound/pulse/unique_fd.h"
 
 namespace tonvela {
 

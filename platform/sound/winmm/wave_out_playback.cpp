@@ -1,4 +1,4 @@
-#include "wave_out_playback.h"
+#include "platform/sound/winmm/wave_out_playback.h"
 
 // windows.h first: the other Windows headers build on its types.
 #include <windows.h>
@@ -6,10 +6,12 @@
 #include <mmreg.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
-#include "win_sound_file.h"
+#include "platform/sound/winmm/win_sound_file.h"
 
 namespace tonvela {
 namespace {
@@ -25,12 +27,21 @@ constexpr DWORD kPollMillis = 20;
 constexpr GUID kSubtypePcm = {
     0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
-WAVEFORMATEXTENSIBLE deviceFormat(const PcmStream& stream) {
+// The device plays 16-bit samples: what every wave device and driver takes.
+std::int16_t toDeviceSample(float sample) {
+  if (!std::isfinite(sample)) {
+    return 0;
+  }
+  return static_cast<std::int16_t>(
+      std::clamp(std::nearbyint(sample * 32768.0F), -32768.0F, 32767.0F));
+}
+
+WAVEFORMATEXTENSIBLE deviceFormat(const AudioSource& stream) {
   WAVEFORMATEXTENSIBLE format{};
   WAVEFORMATEX& ex = format.Format;
   ex.wFormatTag = WAVE_FORMAT_PCM;
   ex.nChannels = static_cast<WORD>(stream.channels());
-  ex.nSamplesPerSec = stream.sampleRate();
+  ex.nSamplesPerSec = static_cast<DWORD>(stream.sampleRate());
   ex.wBitsPerSample = 16;
   ex.nBlockAlign = static_cast<WORD>(ex.nChannels * 2);
   ex.nAvgBytesPerSec = ex.nSamplesPerSec * ex.nBlockAlign;
@@ -67,7 +78,7 @@ class WaveOutDevice {
   WaveOutDevice& operator=(const WaveOutDevice&) = delete;
 
   // Refills every buffer the device has finished with; false once a write fails.
-  bool refill(PcmStream& stream) {
+  bool refill(AudioSource& stream) {
     for (Buffer& buffer : buffers_) {
       if (buffer.queued && !(buffer.header.dwFlags & WHDR_DONE)) {
         continue;
@@ -77,10 +88,14 @@ class WaveOutDevice {
         waveOutUnprepareHeader(device_, &buffer.header, sizeof buffer.header);
       }
       const std::size_t channels = static_cast<std::size_t>(stream.channels());
-      std::size_t frames = stream.read(buffer.samples.data(), buffer.samples.size() / channels);
+      floats_.resize(buffer.samples.size());
+      std::size_t frames = stream.read(floats_.data(), buffer.samples.size() / channels);
       if (frames == 0) {
         continue;
       }
+      std::transform(floats_.begin(),
+                     floats_.begin() + static_cast<std::ptrdiff_t>(frames * channels),
+                     buffer.samples.begin(), toDeviceSample);
       buffer.header = WAVEHDR{};
       buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.samples.data());
       buffer.header.dwBufferLength = static_cast<DWORD>(frames * channels * 2);
@@ -110,11 +125,12 @@ class WaveOutDevice {
   };
   HWAVEOUT device_;
   std::array<Buffer, kBufferCount> buffers_;
+  std::vector<float> floats_;
 };
 
 }  // namespace
 
-WaveOutResult playOnWaveOut(PcmStream& stream, std::stop_token stop,
+WaveOutResult playOnWaveOut(AudioSource& stream, std::stop_token stop,
                             std::chrono::milliseconds slack) {
   WAVEFORMATEXTENSIBLE format = deviceFormat(stream);
   // Auto-reset: the device signals it whenever a buffer is done.
@@ -127,7 +143,8 @@ WaveOutResult playOnWaveOut(PcmStream& stream, std::stop_token stop,
   }
   const auto length = std::chrono::milliseconds(stream.frames() * 1000 / stream.sampleRate());
   const auto deadline = Clock::now() + length + slack;
-  const std::size_t bufferFrames = stream.sampleRate() * kBufferMillis / 1000;
+  const std::size_t bufferFrames =
+      static_cast<std::size_t>(stream.sampleRate()) * kBufferMillis / 1000;
   WaveOutDevice device(handle, bufferFrames * static_cast<std::size_t>(stream.channels()));
 
   for (;;) {

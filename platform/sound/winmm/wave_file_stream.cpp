@@ -1,4 +1,4 @@
-#include "wave_file_stream.h"
+#include "platform/sound/winmm/wave_file_stream.h"
 
 // windows.h first: the other Windows headers build on its types.
 #include <windows.h>
@@ -16,31 +16,44 @@ namespace {
 // About a quarter of a second of the file is read and converted at a time.
 constexpr std::uint32_t kReadMillis = 250;
 
-class PcmFileStream final : public PcmStream {
+// Decoding goes through 16 bits, what the wave device plays; n / 32768 is exact in a float, so
+// the device gets the very same samples back.
+void int16ToFloat(const std::int16_t* in, std::size_t count, float* out) {
+  for (std::size_t i = 0; i < count; ++i) {
+    out[i] = static_cast<float>(in[i]) / 32768.0F;
+  }
+}
+
+class PcmFileStream final : public AudioSource {
  public:
   PcmFileStream(HANDLE file, const WaveLayout& layout, PcmEncoding encoding)
       : source_(file), layout_(layout), encoding_(encoding) {}
 
+  int sampleRate() const override { return static_cast<int>(layout_.format.samplesPerSec); }
   int channels() const override { return layout_.format.channels; }
-  std::uint32_t sampleRate() const override { return layout_.format.samplesPerSec; }
-  std::uint64_t frames() const override { return layout_.dataSize / layout_.format.blockAlign; }
+  std::int64_t frames() const override { return layout_.dataSize / layout_.format.blockAlign; }
   bool failed() const override { return failed_; }
 
-  std::size_t read(std::int16_t* out, std::size_t maxFrames) override {
-    const std::uint64_t left = frames() - position_;
-    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(maxFrames, left));
+  std::size_t read(float* out, std::size_t maxFrames) override {
+    const std::int64_t left = frames() - position_;
+    const std::size_t count = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(maxFrames), left));
     if (count == 0 || failed_) {
       return 0;
     }
     const std::size_t bytes = count * layout_.format.blockAlign;
     buffer_.resize(bytes);
-    if (!source_.readAt(layout_.dataOffset + position_ * layout_.format.blockAlign, buffer_.data(),
-                        bytes)) {
+    const std::uint64_t offset =
+        layout_.dataOffset + static_cast<std::uint64_t>(position_) * layout_.format.blockAlign;
+    if (!source_.readAt(offset, buffer_.data(), bytes)) {
       failed_ = true;
       return 0;
     }
-    toSigned16(encoding_, buffer_.data(), count * layout_.format.channels, out);
-    position_ += count;
+    const std::size_t samples = count * layout_.format.channels;
+    samples_.resize(samples);
+    toSigned16(encoding_, buffer_.data(), samples, samples_.data());
+    int16ToFloat(samples_.data(), samples, out);
+    position_ += static_cast<std::int64_t>(count);
     return count;
   }
 
@@ -49,7 +62,8 @@ class PcmFileStream final : public PcmStream {
   WaveLayout layout_;
   PcmEncoding encoding_;
   std::vector<std::uint8_t> buffer_;
-  std::uint64_t position_ = 0;
+  std::vector<std::int16_t> samples_;
+  std::int64_t position_ = 0;
   bool failed_ = false;
 };
 
@@ -69,7 +83,7 @@ std::vector<std::uint8_t> waveFormatEx(const WaveFormat& format) {
   return bytes;
 }
 
-class AcmFileStream final : public PcmStream {
+class AcmFileStream final : public AudioSource {
  public:
   AcmFileStream(HANDLE file, const WaveLayout& layout) : source_(file), layout_(layout) {}
   ~AcmFileStream() override {
@@ -89,8 +103,8 @@ class AcmFileStream final : public PcmStream {
     pcm_.wBitsPerSample = 16;
     if (acmFormatSuggest(nullptr, fromFormat, &pcm_, sizeof pcm_,
                          ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_WBITSPERSAMPLE) != 0 ||
-        pcm_.nChannels == 0 || pcm_.nChannels > kMaxChannels || pcm_.nSamplesPerSec < kMinRate ||
-        pcm_.nSamplesPerSec > kMaxRate || pcm_.nBlockAlign != pcm_.nChannels * 2) {
+        pcm_.nChannels == 0 || pcm_.nChannels > kMaxChannels ||
+        !isPlayableRate(pcm_.nSamplesPerSec) || pcm_.nBlockAlign != pcm_.nChannels * 2) {
       return false;
     }
     if (acmStreamOpen(&stream_, nullptr, fromFormat, &pcm_, nullptr, 0, 0,
@@ -109,18 +123,17 @@ class AcmFileStream final : public PcmStream {
     return frames_ > 0;
   }
 
+  int sampleRate() const override { return static_cast<int>(pcm_.nSamplesPerSec); }
   int channels() const override { return pcm_.nChannels; }
-  std::uint32_t sampleRate() const override { return pcm_.nSamplesPerSec; }
-  std::uint64_t frames() const override { return frames_; }
+  std::int64_t frames() const override { return frames_; }
   bool failed() const override { return failed_; }
 
-  std::size_t read(std::int16_t* out, std::size_t maxFrames) override {
+  std::size_t read(float* out, std::size_t maxFrames) override {
     while (pending_.size() - taken_ < static_cast<std::size_t>(pcm_.nChannels) && convertMore()) {
     }
     const std::size_t available = (pending_.size() - taken_) / pcm_.nChannels;
     const std::size_t count = std::min(available, maxFrames);
-    std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(taken_), count * pcm_.nChannels,
-                out);
+    int16ToFloat(pending_.data() + taken_, count * pcm_.nChannels, out);
     taken_ += count * pcm_.nChannels;
     return count;
   }
@@ -171,7 +184,7 @@ class AcmFileStream final : public PcmStream {
   WaveLayout layout_;
   HACMSTREAM stream_ = nullptr;
   WAVEFORMATEX pcm_{};
-  std::uint64_t frames_ = 0;
+  std::int64_t frames_ = 0;
   std::uint32_t chunkBytes_ = 0;
   std::uint32_t consumed_ = 0;
   std::vector<std::int16_t> pending_;
@@ -181,7 +194,7 @@ class AcmFileStream final : public PcmStream {
 
 }  // namespace
 
-std::unique_ptr<PcmStream> openWaveFileStream(HANDLE file) {
+std::unique_ptr<AudioSource> openWaveFileStream(HANDLE file) {
   FileByteSource source(file);
   std::optional<WaveLayout> layout = readWaveLayout(source);
   if (!layout) {

@@ -1,4 +1,4 @@
-#include "pulse_playback.h"
+#include "platform/sound/pulse/pulse_playback.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -8,14 +8,14 @@
 #include <functional>
 #include <memory>
 
+#include "platform/program_identity.h"
+#include "platform/sound/playable_rates.h"
+
 namespace tonvela {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr char kApplicationName[] = "Tonvela";
-constexpr char kApplicationId[] = "org.tonvela.Tonvela";
-constexpr char kApplicationIcon[] = "tonvela";
 // Short enough that the call returns soon after the last sample, long enough not to underrun.
 constexpr pa_usec_t kTargetLatencyUs = 100 * PA_USEC_PER_MSEC;
 // A length beyond this is a damaged header, not a sound; it would only push the deadline away.
@@ -128,11 +128,13 @@ bool PulseSession::connect() {
     return false;
   }
   Proplist props(pa_proplist_new());
-  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_NAME, kApplicationName);
-  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ID, kApplicationId);
-  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ICON_NAME, kApplicationIcon);
+  const std::string name(kProgramName);
+  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_NAME, name.c_str());
+  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ID, std::string(kProgramId).c_str());
+  pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ICON_NAME,
+                   std::string(kProgramIconName).c_str());
   context_ =
-      pa_context_new_with_proplist(pa_mainloop_get_api(mainloop_), kApplicationName, props.get());
+      pa_context_new_with_proplist(pa_mainloop_get_api(mainloop_), name.c_str(), props.get());
   if (context_ == nullptr) {
     return false;
   }
@@ -306,8 +308,7 @@ void PulseSession::onTimingUpdated(pa_stream*, int, void* self) {
 }  // namespace
 
 bool pulseCanTake(int sampleRate, int channels) {
-  if (channels < 1 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
-      sampleRate < kLowestPlayableRate || sampleRate > kHighestPlayableRate ||
+  if (channels < 1 || channels > static_cast<int>(PA_CHANNELS_MAX) || !isPlayableRate(sampleRate) ||
       static_cast<std::uint32_t>(sampleRate) > PA_RATE_MAX) {
     return false;
   }

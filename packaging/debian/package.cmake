@@ -1,7 +1,6 @@
 # Desktop integration (`cmake --install`) and the Debian package (`cpack` in the build directory).
 # Only the program goes to bin/; its data goes where the freedesktop data lookup finds it.
 
-find_package(Qt6 REQUIRED COMPONENTS Gui)
 find_program(TONVELA_GZIP gzip REQUIRED)
 find_program(TONVELA_RSVG_CONVERT rsvg-convert REQUIRED)
 
@@ -52,12 +51,6 @@ tonvela_install_gzipped(${tonvela_debian}/changelog changelog ${CMAKE_INSTALL_DO
 # small sizes, drawn pixel by pixel; the larger ones are rendered from the SVG drawing.
 set(tonvela_icon_name tonvela)
 set(tonvela_icon_dir ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
-add_executable(tonvela_xpm_to_png ${PROJECT_SOURCE_DIR}/window/qt/xpm_to_png.cpp)
-target_link_libraries(tonvela_xpm_to_png PRIVATE Qt6::Gui)
-set_target_properties(tonvela_xpm_to_png PROPERTIES
-  RUNTIME_OUTPUT_DIRECTORY ${tonvela_staging})
-tonvela_warnings(tonvela_xpm_to_png)
-
 set(tonvela_icon_pngs)
 foreach(size 16 32)
   set(xpm ${tonvela_resources}/icons/tonvela-${size}.xpm)

@@ -1,4 +1,4 @@
-#include "sound_decoder.h"
+#include "platform/sound/pulse/sound_decoder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,19 +32,13 @@ bool riffCutShort(int fd) {
 
 }  // namespace
 
-std::unique_ptr<SoundDecoder> SoundDecoder::open(int fd, std::string* error) {
+std::unique_ptr<SoundDecoder> SoundDecoder::open(int fd) {
   if (riffCutShort(fd)) {
-    if (error != nullptr) {
-      *error = "the file is shorter than its header says";
-    }
     return nullptr;
   }
   SF_INFO info{};
   SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
   if (file == nullptr) {
-    if (error != nullptr) {
-      *error = sf_strerror(nullptr);
-    }
     return nullptr;
   }
   // Integer files scaled to -1..1 and float files clipped there, as the server expects.

@@ -1,42 +1,22 @@
-#include "platform/sound/winmm_sound_player.h"
+#include "platform/sound/winmm/winmm_sound_player.h"
 
 #include <windows.h>
 
 #include <memory>
 
-#include "chime.h"
+#include "platform/sound/chime.h"
+#include "platform/sound/winmm/wave_file_stream.h"
+#include "platform/sound/winmm/wave_out_playback.h"
+#include "platform/sound/winmm/win_sound_file.h"
 #include "platform/win_text.h"
-#include "wave_file_stream.h"
-#include "wave_out_playback.h"
-#include "win_sound_file.h"
 
 namespace tonvela {
 namespace {
 
-// The chime as 16-bit frames.
-class ChimeStream final : public PcmStream {
- public:
-  int channels() const override { return chime_.channels(); }
-  std::uint32_t sampleRate() const override { return Chime::kSampleRate; }
-  std::uint64_t frames() const override { return Chime::kFrames; }
-  bool failed() const override { return false; }
-  std::size_t read(std::int16_t* out, std::size_t maxFrames) override {
-    floats_.resize(maxFrames);
-    std::size_t count = chime_.read(floats_.data(), maxFrames);
-    toSigned16(PcmEncoding::Float32, reinterpret_cast<const std::uint8_t*>(floats_.data()), count,
-               out);
-    return count;
-  }
-
- private:
-  Chime chime_;
-  std::vector<float> floats_;
-};
-
 // A file that cannot be read as a sound fails like a stream that stops short: the next sound in
 // line is tried.
 WaveOutResult playFile(HANDLE file, std::stop_token stop, std::chrono::milliseconds slack) {
-  std::unique_ptr<PcmStream> stream = openWaveFileStream(file);
+  std::unique_ptr<AudioSource> stream = openWaveFileStream(file);
   return stream ? playOnWaveOut(*stream, std::move(stop), slack) : WaveOutResult::Failed;
 }
 
@@ -66,19 +46,19 @@ std::wstring defaultSoundFile() {
 bool WinmmSoundPlayer::playSync(const std::string& fileName, std::stop_token stop) {
   const std::wstring name = widen(fileName);
   const std::vector<std::wstring> dirs =
-      options_.searchDirs ? *options_.searchDirs : defaultSoundSearchDirs();
+      options_.searchDirs ? *options_.searchDirs : soundSearchFolders();
   WaveOutResult outcome = WaveOutResult::Failed;
-  if (UniqueHandle file = openSoundFile(name, dirs); file.valid()) {
+  if (UniqueHandle file = findSoundFile(name, dirs); file.valid()) {
     outcome = playFile(file.get(), stop, options_.deadlineSlack);
   }
   if (outcome == WaveOutResult::Failed && options_.useDefaultSound && !stop.stop_requested()) {
     const std::wstring path = defaultSoundFile();
-    if (UniqueHandle file = path.empty() ? UniqueHandle{} : openRegularFile(path); file.valid()) {
+    if (UniqueHandle file = path.empty() ? UniqueHandle{} : openDiskFile(path); file.valid()) {
       outcome = playFile(file.get(), stop, options_.deadlineSlack);
     }
   }
   if (outcome == WaveOutResult::Failed && !stop.stop_requested()) {
-    ChimeStream chime;
+    Chime chime;
     outcome = playOnWaveOut(chime, stop, options_.deadlineSlack);
   }
   return outcome == WaveOutResult::Played;

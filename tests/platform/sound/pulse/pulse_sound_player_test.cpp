@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "core/voice_file.h"
-#include "platform/sound/pulse_sound_player.h"
+#include "platform/sound/pulse/pulse_sound_player.h"
 #include "tests/platform/sound/sink_recorder.h"
 #include "tests/platform/sound/sound_file_cases.h"
 #include "tests/platform/sound/test_sounds.h"

@@ -1,10 +1,11 @@
-#include "platform/sound/pulse_sound_player.h"
+#include "platform/sound/pulse/pulse_sound_player.h"
 
-#include "chime.h"
-#include "pulse_playback.h"
-#include "sound_decoder.h"
-#include "sound_file_lookup.h"
-#include "sound_theme.h"
+#include "platform/program_identity.h"
+#include "platform/sound/chime.h"
+#include "platform/sound/pulse/pulse_playback.h"
+#include "platform/sound/pulse/sound_decoder.h"
+#include "platform/sound/pulse/sound_file_lookup.h"
+#include "platform/sound/pulse/sound_theme.h"
 
 namespace tonvela {
 namespace {
@@ -52,7 +53,7 @@ PlaybackOutcome PulseSoundPlayer::playDefaultSound(std::stop_token stop) {
     return outcome;
   }
   Chime chime;
-  return playThroughPulse(chime, "Tonvela chime", options_, stop);
+  return playThroughPulse(chime, std::string(kProgramName) + " chime", options_, stop);
 }
 
 PlaybackOutcome PulseSoundPlayer::playThemeSound(std::stop_token stop) {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <stop_token>
 
-#include "pcm_stream.h"
+#include "platform/sound/audio_source.h"
 
 namespace tonvela {
 
@@ -17,7 +17,7 @@ enum class WaveOutResult {
 // Plays stream on the default wave device (winmm's waveOut) and returns when the device has
 // played the last buffer. Every wait is bounded: by the stream's announced length plus slack,
 // and by stop, which ends the call within about 20 ms.
-WaveOutResult playOnWaveOut(PcmStream& stream, std::stop_token stop,
+WaveOutResult playOnWaveOut(AudioSource& stream, std::stop_token stop,
                             std::chrono::milliseconds slack);
 
 }  // namespace tonvela

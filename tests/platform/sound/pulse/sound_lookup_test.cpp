@@ -13,8 +13,8 @@
 #include <functional>
 
 #include "core/voice_file.h"
-#include "platform/sound/sound_file_lookup.h"
-#include "platform/sound/sound_theme.h"
+#include "platform/sound/pulse/sound_file_lookup.h"
+#include "platform/sound/pulse/sound_theme.h"
 #include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {

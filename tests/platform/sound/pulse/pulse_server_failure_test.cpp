@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/voice_file.h"
-#include "platform/sound/pulse_sound_player.h"
+#include "platform/sound/pulse/pulse_sound_player.h"
 #include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {

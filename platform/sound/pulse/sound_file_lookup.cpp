@@ -1,4 +1,4 @@
-#include "sound_file_lookup.h"
+#include "platform/sound/pulse/sound_file_lookup.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "sound_theme.h"
+#include "platform/sound/pulse/sound_theme.h"
 
 namespace tonvela {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wave_format.h"
+#include "platform/sound/wave_format.h"
 
 namespace tonvela {
 
@@ -41,19 +41,19 @@ class UniqueHandle {
 
 // The folders searched for a sound given by a bare name, in order: the current folder,
 // %APPDATA%\Tonvela, then the folder of the program itself (a shortcut may start it anywhere).
-std::vector<std::wstring> defaultSoundSearchDirs();
+std::vector<std::wstring> soundSearchFolders();
 
 // The folder holding the running program, without a trailing separator.
-std::wstring programDirectory();
+std::wstring programFolder();
 
 // Opens path for reading if it is a regular file on a disk. Directories, pipes, consoles and
 // devices are refused, and so is a file another program holds without sharing reads: the open
 // fails at once instead of waiting on it. Invalid handle when refused.
-UniqueHandle openRegularFile(const std::wstring& path);
+UniqueHandle openDiskFile(const std::wstring& path);
 
 // The first regular file called name in dirs; Windows file systems match the name without
 // regard to case. A name with a directory part is refused.
-UniqueHandle openSoundFile(const std::wstring& name, const std::vector<std::wstring>& dirs);
+UniqueHandle findSoundFile(const std::wstring& name, const std::vector<std::wstring>& dirs);
 
 // Reads an open file as a ByteSource for the RIFF reader.
 class FileByteSource final : public ByteSource {

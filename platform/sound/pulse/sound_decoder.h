@@ -3,9 +3,8 @@
 #include <sndfile.h>
 
 #include <memory>
-#include <string>
 
-#include "audio_source.h"
+#include "platform/sound/audio_source.h"
 
 namespace tonvela {
 
@@ -13,9 +12,9 @@ namespace tonvela {
 // reads), streamed chunk by chunk from an already opened descriptor.
 class SoundDecoder final : public AudioSource {
  public:
-  // Borrows fd, which must stay open while the decoder lives. Returns nullptr (and sets error)
-  // when the data is not a sound libsndfile can read.
-  static std::unique_ptr<SoundDecoder> open(int fd, std::string* error = nullptr);
+  // Borrows fd, which must stay open while the decoder lives. Returns nullptr when the data is not
+  // a sound libsndfile can read.
+  static std::unique_ptr<SoundDecoder> open(int fd);
 
   ~SoundDecoder() override;
   SoundDecoder(const SoundDecoder&) = delete;

@@ -1,4 +1,4 @@
-#include "sound_theme.h"
+#include "platform/sound/pulse/sound_theme.h"
 
 #include <algorithm>
 #include <array>
