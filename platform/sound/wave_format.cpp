@@ -47,6 +47,29 @@ bool inRange(const WaveFormat& format) {
          isPlayableRate(format.samplesPerSec) && format.blockAlign > 0 && format.avgBytesPerSec > 0;
 }
 
+// The bytes after cbSize that the codecs of the system read for their own formats, whatever
+// cbSize says: a shorter block would have them read past its end.
+bool hasCodecFields(const WaveFormat& format) {
+  const std::size_t extra = format.extra.size();
+  switch (format.formatTag) {
+    case kWaveFormatMsAdpcm: {
+      // wSamplesPerBlock, wNumCoef, then that many coefficient pairs of two 16-bit values.
+      if (extra < 4) {
+        return false;
+      }
+      const std::size_t coefficients = le16(&format.extra[2]);
+      return coefficients > 0 && extra >= 4 + 4 * coefficients;
+    }
+    case kWaveFormatImaAdpcm:
+    case kWaveFormatGsm610:
+      return extra >= 2;  // wSamplesPerBlock
+    case kWaveFormatMpegLayer3:
+      return extra >= 12;  // wID, fdwFlags, nBlockSize, nFramesPerBlock, nCodecDelay
+    default:
+      return true;
+  }
+}
+
 // The KSDATAFORMAT_SUBTYPE GUIDs of PCM and float differ only in their first two bytes.
 constexpr std::array<std::uint8_t, 14> kSubtypeTail{0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                                     0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -103,7 +126,8 @@ std::optional<WaveLayout> readWaveLayout(ByteSource& source) {
     }
     offset = body + size + (size & 1U);  // chunks are padded to an even length
   }
-  if (!format || !layout || !inRange(*format)) {
+  if (!format || !layout || !inRange(*format) || !hasCodecFields(*format) ||
+      layout->dataSize < format->blockAlign) {
     return std::nullopt;
   }
   layout->format = std::move(*format);
@@ -136,6 +160,8 @@ PcmEncoding pcmEncodingOf(const WaveFormat& format) {
     } else if (format.bitsPerSample == 64) {
       encoding = PcmEncoding::Float64;
     }
+  } else if ((tag == kWaveFormatMuLaw || tag == kWaveFormatALaw) && format.bitsPerSample == 8) {
+    encoding = tag == kWaveFormatMuLaw ? PcmEncoding::MuLaw : PcmEncoding::ALaw;
   }
   if (encoding == PcmEncoding::None ||
       format.blockAlign != format.channels * bytesPerSample(encoding)) {
@@ -153,6 +179,25 @@ std::int16_t floatToSigned16(Float value) {
   }
   Float scaled = std::nearbyint(value * Float{32767});
   return static_cast<std::int16_t>(std::clamp<Float>(scaled, -32768, 32767));
+}
+
+// G.711 as ITU-T defines it. A mu-law byte is stored inverted: sign, a 3-bit exponent and a
+// 4-bit mantissa over a bias of 0x84 (132), giving -32124..32124.
+std::int16_t muLawToSigned16(std::uint8_t code) {
+  const unsigned bits = ~code & 0xFFU;
+  const int exponent = static_cast<int>((bits >> 4) & 0x07U);
+  const int magnitude = ((static_cast<int>(bits & 0x0FU) << 3) + 0x84) << exponent;
+  return static_cast<std::int16_t>((bits & 0x80U) != 0 ? 0x84 - magnitude : magnitude - 0x84);
+}
+
+// An A-law byte has its even bits inverted; segment 0 is linear, each further one doubles the
+// step, giving -32256..32256. Its sign bit set means positive.
+std::int16_t aLawToSigned16(std::uint8_t code) {
+  const unsigned bits = code ^ 0x55U;
+  const int segment = static_cast<int>((bits >> 4) & 0x07U);
+  int magnitude = static_cast<int>(bits & 0x0FU) << 4;
+  magnitude = segment == 0 ? magnitude + 8 : (magnitude + 0x108) << (segment - 1);
+  return static_cast<std::int16_t>((bits & 0x80U) != 0 ? magnitude : -magnitude);
 }
 
 }  // namespace
@@ -185,6 +230,12 @@ void toSigned16(PcmEncoding encoding, const std::uint8_t* in, std::size_t sample
         out[i] = floatToSigned16(value);
         break;
       }
+      case PcmEncoding::MuLaw:
+        out[i] = muLawToSigned16(p[0]);
+        break;
+      case PcmEncoding::ALaw:
+        out[i] = aLawToSigned16(p[0]);
+        break;
       case PcmEncoding::None:
         out[i] = 0;
         break;

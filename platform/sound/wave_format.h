@@ -37,7 +37,13 @@ class ByteSource {
 };
 
 inline constexpr std::uint16_t kWaveFormatPcm = 0x0001;
+inline constexpr std::uint16_t kWaveFormatMsAdpcm = 0x0002;
 inline constexpr std::uint16_t kWaveFormatFloat = 0x0003;
+inline constexpr std::uint16_t kWaveFormatALaw = 0x0006;
+inline constexpr std::uint16_t kWaveFormatMuLaw = 0x0007;
+inline constexpr std::uint16_t kWaveFormatImaAdpcm = 0x0011;
+inline constexpr std::uint16_t kWaveFormatGsm610 = 0x0031;
+inline constexpr std::uint16_t kWaveFormatMpegLayer3 = 0x0055;
 inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
 
 // At most this many channels: beyond 7.1 no device has the speakers to tell them apart. Rates are
@@ -46,14 +52,28 @@ inline constexpr std::uint16_t kMaxChannels = 8;
 
 // Walks the chunks of a RIFF WAVE file with every size checked against the file's real length.
 // Nothing (no layout) for files that are not WAVE, lack "fmt " or "data", have a chunk that runs
-// past the end (a truncated file), or whose format values are out of range.
+// past the end (a truncated file), whose format values are out of range, whose compressed format
+// lacks the fields of its own that a codec reads after cbSize, or whose sound is shorter than one
+// block (a frame, for PCM): nothing of it could be heard.
 std::optional<WaveLayout> readWaveLayout(ByteSource& source);
 
-// Uncompressed sample encodings that are converted here, without a codec.
-enum class PcmEncoding { None, Unsigned8, Signed16, Signed24, Signed32, Float32, Float64 };
+// Encodings of one value per sample that are converted here, without a codec: PCM, float and
+// the two companded G.711 encodings, which every rate may carry (the system's codecs may take
+// only a few rates).
+enum class PcmEncoding {
+  None,
+  Unsigned8,
+  Signed16,
+  Signed24,
+  Signed32,
+  Float32,
+  Float64,
+  MuLaw,
+  ALaw
+};
 
-// The PCM encoding of a format (plain, float, or WAVE_FORMAT_EXTENSIBLE with a PCM or float
-// sub-format) whose block alignment matches; None for compressed or inconsistent formats.
+// The encoding of a format (plain, or WAVE_FORMAT_EXTENSIBLE with such a sub-format) whose block
+// alignment matches; None for the formats that need a codec and for inconsistent ones.
 PcmEncoding pcmEncodingOf(const WaveFormat& format);
 
 // Converts frames of the given encoding to signed 16-bit samples, clipping and rounding floats.
@@ -64,6 +84,8 @@ void toSigned16(PcmEncoding encoding, const std::uint8_t* in, std::size_t sample
 inline std::size_t bytesPerSample(PcmEncoding encoding) {
   switch (encoding) {
     case PcmEncoding::Unsigned8:
+    case PcmEncoding::MuLaw:
+    case PcmEncoding::ALaw:
       return 1;
     case PcmEncoding::Signed16:
       return 2;

@@ -13,8 +13,15 @@
 namespace tonvela {
 namespace {
 
-// About a quarter of a second of the file is read and converted at a time.
+// About a quarter of a second of the file is read and converted at a time, but never more than
+// kMaxReadBytes of it, whatever rate the header claims: the header's bytes per second are the
+// file's word alone, and 0xFFFFFFFF would have the whole data chunk read at once. A block is read
+// whole, so a chunk holds at least one (a block is at most 64 KiB).
 constexpr std::uint32_t kReadMillis = 250;
+constexpr std::uint32_t kMaxReadBytes = 64 * 1024;
+// What one chunk may decode to. The codecs of the system expand by at most about 10 (GSM 6.10:
+// 65 bytes to 320 samples); a codec that asks for more than this for one chunk is refused.
+constexpr DWORD kMaxDecodedBytes = 16 * kMaxReadBytes;
 
 // Decoding goes through 16 bits, what the wave device plays; n / 32768 is exact in a float, so
 // the device gets the very same samples back.
@@ -83,6 +90,13 @@ std::vector<std::uint8_t> waveFormatEx(const WaveFormat& format) {
   return bytes;
 }
 
+std::uint32_t readChunkBytes(const WaveFormat& format) {
+  const std::uint32_t align = format.blockAlign;
+  const std::uint32_t wanted =
+      std::min(format.avgBytesPerSec / (1000 / kReadMillis), kMaxReadBytes);
+  return std::max(align, wanted / align * align);
+}
+
 class AcmFileStream final : public AudioSource {
  public:
   AcmFileStream(HANDLE file, const WaveLayout& layout) : source_(file), layout_(layout) {}
@@ -117,9 +131,7 @@ class AcmFileStream final : public AudioSource {
       return false;
     }
     frames_ = pcmBytes / pcm_.nBlockAlign;
-    const std::uint32_t align = layout_.format.blockAlign;
-    chunkBytes_ = std::max<std::uint32_t>(
-        align, layout_.format.avgBytesPerSec / (1000 / kReadMillis) / align * align);
+    chunkBytes_ = readChunkBytes(layout_.format);
     return frames_ > 0;
   }
 
@@ -149,7 +161,8 @@ class AcmFileStream final : public AudioSource {
     std::vector<std::uint8_t> input(bytes);
     DWORD outputBytes = 0;
     if (!source_.readAt(layout_.dataOffset + consumed_, input.data(), bytes) ||
-        acmStreamSize(stream_, bytes, &outputBytes, ACM_STREAMSIZEF_SOURCE) != 0) {
+        acmStreamSize(stream_, bytes, &outputBytes, ACM_STREAMSIZEF_SOURCE) != 0 ||
+        outputBytes > kMaxDecodedBytes) {
       failed_ = true;
       return false;
     }

@@ -104,9 +104,14 @@ class WaveOutDevice {
         return false;
       }
       buffer.queued = true;
+      anyWritten_ = true;
     }
     return true;
   }
+
+  // Whether a single frame ever reached the device: a stream that ends before giving one was
+  // heard by no one, however normally it ended.
+  bool anyWritten() const { return anyWritten_; }
 
   bool anyQueued() const {
     for (const Buffer& buffer : buffers_) {
@@ -126,6 +131,7 @@ class WaveOutDevice {
   HWAVEOUT device_;
   std::array<Buffer, kBufferCount> buffers_;
   std::vector<float> floats_;
+  bool anyWritten_ = false;
 };
 
 }  // namespace
@@ -152,7 +158,8 @@ WaveOutResult playOnWaveOut(AudioSource& stream, std::stop_token stop,
       return WaveOutResult::Failed;
     }
     if (!device.anyQueued()) {
-      return stream.failed() ? WaveOutResult::Failed : WaveOutResult::Played;
+      return stream.failed() || !device.anyWritten() ? WaveOutResult::Failed
+                                                     : WaveOutResult::Played;
     }
     if (stop.stop_requested()) {
       return WaveOutResult::Stopped;

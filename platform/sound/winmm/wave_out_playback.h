@@ -11,7 +11,8 @@ enum class WaveOutResult {
   Played,    // heard to its end
   Stopped,   // the caller asked to stop; the device was silenced
   NoDevice,  // no wave device accepted the format
-  Failed,    // the stream could not be read, or the device stalled past the deadline
+  Failed,    // the stream could not be read or gave nothing, or the device stalled past the
+             // deadline
 };
 
 // Plays stream on the default wave device (winmm's waveOut) and returns when the device has

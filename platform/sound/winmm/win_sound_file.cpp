@@ -83,21 +83,19 @@ UniqueHandle openDiskFile(const std::wstring& path) {
   return file;
 }
 
-UniqueHandle findSoundFile(const std::wstring& name, const std::vector<std::wstring>& dirs) {
+std::vector<std::wstring> soundFileCandidates(const std::wstring& name,
+                                              const std::vector<std::wstring>& dirs) {
+  std::vector<std::wstring> paths;
   if (name.empty() || hasDirectoryPart(name)) {
-    return {};
+    return paths;
   }
-  for (const std::wstring& dir : dirs) {
-    std::wstring path = dir;
+  for (std::wstring path : dirs) {
     if (!path.empty() && path.back() != L'\\' && path.back() != L'/') {
       path += L'\\';
     }
-    UniqueHandle file = openDiskFile(path + name);
-    if (file.valid()) {
-      return file;
-    }
+    paths.push_back(path + name);
   }
-  return {};
+  return paths;
 }
 
 FileByteSource::FileByteSource(HANDLE file) : file_(file) {

@@ -51,9 +51,10 @@ std::wstring programFolder();
 // fails at once instead of waiting on it. Invalid handle when refused.
 UniqueHandle openDiskFile(const std::wstring& path);
 
-// The first regular file called name in dirs; Windows file systems match the name without
-// regard to case. A name with a directory part is refused.
-UniqueHandle findSoundFile(const std::wstring& name, const std::vector<std::wstring>& dirs);
+// Where a file called name would be in each of dirs, in their order; none for a name with a
+// directory part. Windows file systems match the name without regard to case.
+std::vector<std::wstring> soundFileCandidates(const std::wstring& name,
+                                              const std::vector<std::wstring>& dirs);
 
 // Reads an open file as a ByteSource for the RIFF reader.
 class FileByteSource final : public ByteSource {

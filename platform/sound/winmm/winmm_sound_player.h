@@ -10,8 +10,9 @@
 namespace tonvela {
 
 // Plays a WAVE file to its end through winmm's waveOut, in the calling thread, with every wait
-// bounded. A file that is missing or cannot be played is replaced by the user's default sound
-// (the ".Default" sound event), and where that fails too by a built-in chime.
+// bounded. Of the files under the name in the folders searched, the first that opens as a sound
+// plays; where none does, the user's default sound (the ".Default" sound event) plays instead,
+// and where that fails too a built-in chime.
 class WinmmSoundPlayer final : public SoundPlayer {
  public:
   // Defaults are what the program uses; tests narrow them.

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/platform/sound/riff_bytes.h"
 #include "tests/platform/sound/test_sounds.h"
 
 namespace tonvela::test {
@@ -82,6 +83,22 @@ std::vector<BadFileCase> badSoundFiles() {
        [](const std::filesystem::path& f) {
          writeBurstsWav(f);
          patchHeader(f, 24, 0xFFFFFFFFU, 4);
+       }},
+      // One byte of 16-bit sound: not a whole frame, nothing to hear.
+      {"data_shorter_than_a_frame",
+       [](const std::filesystem::path& f) {
+         writeBurstsWav(f);
+         writeBytes(f, fileBytes(f).substr(0, 45) + '\0');
+         patchHeader(f, 4, 36 + 2, 4);
+         patchHeader(f, 40, 1, 4);
+       }},
+      // IMA ADPCM with a 16-byte format block: no cbSize, no samples per block for the codec.
+      {"ima_adpcm_16_byte_format",
+       [](const std::filesystem::path& f) {
+         Bytes format = codecFmtBody(0x0011, 22050, 11100, 256, 4, {});
+         format.resize(16);
+         const Bytes file = riffWave({fmtChunk(format), dataChunk(256 * 40, 0x07)});
+         writeBytes(f, std::string(file.begin(), file.end()));
        }},
   };
 }

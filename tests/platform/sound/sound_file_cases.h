@@ -25,7 +25,8 @@ struct BadFileCase {
 };
 
 // The unplayable files every sound backend meets alike: missing, a directory, empty, garbage,
-// cut short, and headers no sound can have (300 channels, a rate of 0, of 999 Hz, of 2^32 - 1).
+// cut short, headers no sound can have (300 channels, a rate of 0, of 999 Hz, of 2^32 - 1), less
+// than a frame of sound, and a codec's format without the codec's own fields.
 std::vector<BadFileCase> badSoundFiles();
 
 std::string fileBytes(const std::filesystem::path& file);

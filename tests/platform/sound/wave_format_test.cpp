@@ -9,11 +9,19 @@
 #include <vector>
 
 #include "platform/sound/wave_format.h"
+#include "tests/platform/sound/riff_bytes.h"
 
 namespace tonvela {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
+using test::codecFmtBody;
+using test::dataChunk;
+using test::fmtBody;
+using test::fmtChunk;
+using test::put16;
+using test::put32;
+using test::riffWave;
 
 class MemorySource final : public ByteSource {
  public:
@@ -31,62 +39,6 @@ class MemorySource final : public ByteSource {
   Bytes bytes_;
 };
 
-void put16(Bytes& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void put32(Bytes& b, std::uint32_t v) {
-  put16(b, v & 0xFFFF);
-  put16(b, v >> 16);
-}
-void putId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
-
-void putChunk(Bytes& b, const char* id, const Bytes& body, std::uint32_t claimed) {
-  putId(b, id);
-  put32(b, claimed);
-  b.insert(b.end(), body.begin(), body.end());
-  if (body.size() % 2 != 0) {
-    b.push_back(0);
-  }
-}
-
-Bytes fmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
-  Bytes body;
-  const std::uint16_t align = static_cast<std::uint16_t>(channels * bits / 8);
-  put16(body, tag);
-  put16(body, channels);
-  put32(body, rate);
-  put32(body, rate * align);
-  put16(body, align);
-  put16(body, bits);
-  return body;
-}
-
-// A file assembled from chunks, each given with the size its header claims.
-struct Chunk {
-  const char* id;
-  Bytes body;
-  std::uint32_t claimed;
-};
-Bytes riffWave(const std::vector<Chunk>& chunks, std::uint32_t riffSizeDelta = 0) {
-  Bytes inner;
-  putId(inner, "WAVE");
-  for (const Chunk& c : chunks) {
-    putChunk(inner, c.id, c.body, c.claimed);
-  }
-  Bytes file;
-  putId(file, "RIFF");
-  put32(file, static_cast<std::uint32_t>(inner.size()) + riffSizeDelta);
-  file.insert(file.end(), inner.begin(), inner.end());
-  return file;
-}
-Chunk fmtChunk(Bytes body) {
-  auto size = static_cast<std::uint32_t>(body.size());
-  return {"fmt ", std::move(body), size};
-}
-Chunk dataChunk(std::size_t bytes) {
-  return {"data", Bytes(bytes, 0x11), static_cast<std::uint32_t>(bytes)};
-}
 Bytes pcm16File(std::uint16_t channels, std::uint32_t rate) {
   return riffWave({fmtChunk(fmtBody(1, channels, rate, 16)), dataChunk(400)});
 }
@@ -120,6 +72,23 @@ Bytes formatWithCbSize(std::uint16_t cbSize, std::size_t extraPresent) {
   body.insert(body.end(), extraPresent, 0);
   return body;
 }
+
+// MS ADPCM in blocks of 256 bytes: wSamplesPerBlock, wNumCoef, then `present` of the
+// coefficient pairs that wNumCoef announces.
+Bytes msAdpcmFormat(std::uint16_t coefficients, std::size_t present) {
+  Bytes extra;
+  put16(extra, 500);
+  put16(extra, coefficients);
+  extra.insert(extra.end(), present * 4, 0);
+  return codecFmtBody(kWaveFormatMsAdpcm, 22050, 11155, 256, 4, extra);
+}
+Bytes samplesPerBlockFormat(std::uint16_t tag, std::uint16_t blockAlign) {
+  Bytes extra;
+  put16(extra, 505);
+  return codecFmtBody(tag, 22050, 11100, blockAlign, 4, extra);
+}
+// A codec's format cut to the 16 bytes of plain PCM's: no cbSize, none of the codec's fields.
+Bytes asPcmSized(Bytes body) { return truncated(std::move(body), 16); }
 
 std::vector<LayoutCase> layoutCases() {
   const Bytes good = pcm16File(1, 44100);
@@ -157,6 +126,32 @@ std::vector<LayoutCase> layoutCases() {
       {"rate_999", pcm16File(1, 999), false},
       {"rate_4g", pcm16File(1, 0xFFFFFFFFU), false},
       {"rate_384k", pcm16File(1, 384000), true, 44, 400},
+      // A codec reads its own fields after cbSize; a block that lacks them is refused, not
+      // handed to a codec that would read past its end.
+      {"ms_adpcm", riffWave({fmtChunk(msAdpcmFormat(7, 7)), dataChunk(256)}), true, 78, 256},
+      {"ms_adpcm_16_byte_format",
+       riffWave({fmtChunk(asPcmSized(msAdpcmFormat(7, 7))), dataChunk(256)}), false},
+      {"ms_adpcm_cb_size_0",
+       riffWave(
+           {fmtChunk(codecFmtBody(kWaveFormatMsAdpcm, 22050, 11155, 256, 4, {})), dataChunk(256)}),
+       false},
+      {"ms_adpcm_coefficients_cut", riffWave({fmtChunk(msAdpcmFormat(7, 3)), dataChunk(256)}),
+       false},
+      {"ima_adpcm_16_byte_format",
+       riffWave(
+           {fmtChunk(asPcmSized(samplesPerBlockFormat(kWaveFormatImaAdpcm, 256))), dataChunk(256)}),
+       false},
+      {"ima_adpcm_cb_size_0", riffWave({fmtChunk(formatWithCbSize(0, 0)), dataChunk(256)}), false},
+      {"gsm_16_byte_format",
+       riffWave(
+           {fmtChunk(asPcmSized(samplesPerBlockFormat(kWaveFormatGsm610, 65))), dataChunk(260)}),
+       false},
+      // Less than one frame or block of sound: nothing could be heard.
+      {"data_shorter_than_a_frame", riffWave({fmtChunk(fmtBody(1, 2, 44100, 16)), dataChunk(3)}),
+       false},
+      {"data_one_frame", riffWave({fmtChunk(fmtBody(1, 2, 44100, 16)), dataChunk(4)}), true, 44, 4},
+      {"data_shorter_than_a_block", riffWave({fmtChunk(formatWithCbSize(2, 2)), dataChunk(255)}),
+       false},
   };
 }
 
@@ -235,7 +230,12 @@ INSTANTIATE_TEST_SUITE_P(
                     EncodingCase{"align_mismatch", format(1, 2, 16, 2), PcmEncoding::None},
                     EncodingCase{"bits_12", format(1, 1, 12, 2), PcmEncoding::None},
                     EncodingCase{"float_16", format(3, 1, 16, 2), PcmEncoding::None},
-                    EncodingCase{"ima_adpcm", format(0x11, 1, 4, 256), PcmEncoding::None}),
+                    EncodingCase{"ima_adpcm", format(0x11, 1, 4, 256), PcmEncoding::None},
+                    EncodingCase{"mu_law", format(7, 1, 8, 1), PcmEncoding::MuLaw},
+                    EncodingCase{"a_law_stereo", format(6, 2, 8, 2), PcmEncoding::ALaw},
+                    EncodingCase{"mu_law_16_bits", format(7, 1, 16, 2), PcmEncoding::None},
+                    EncodingCase{"extensible_mu_law", format(0xFFFE, 1, 8, 1, extensible(7)),
+                                 PcmEncoding::MuLaw}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ConversionCase {
@@ -277,7 +277,16 @@ INSTANTIATE_TEST_SUITE_P(
                        PcmEncoding::Float32,
                        floats({0.5F, -1.0F, 1.5F, -2.0F, std::numeric_limits<float>::quiet_NaN(),
                                std::numeric_limits<float>::infinity()}),
-                       {16384, -32767, 32767, -32768, 0, 0}}),
+                       {16384, -32767, 32767, -32768, 0, 0}},
+        // G.711's extremes, its zeros and smallest steps, as ITU-T's tables give them.
+        ConversionCase{"mu_law",
+                       PcmEncoding::MuLaw,
+                       {0xFF, 0x7F, 0x00, 0x80, 0x7E, 0x0F},
+                       {0, 0, -32124, 32124, -8, -16764}},
+        ConversionCase{"a_law",
+                       PcmEncoding::ALaw,
+                       {0xD5, 0x55, 0xAA, 0x2A, 0x00, 0xD4},
+                       {8, -8, 32256, -32256, -5504, 24}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -2,11 +2,13 @@
 // and prints what the call returned and how long it took. The recording and the judging are done
 // on the Linux side, which hears what Wine sent to the test sound server.
 //
-//   tonvela_play_file.exe <folder> <name> [stop after ms, -1 for none] [lock]
-// With "lock", the file is first opened without any sharing, as another program may hold it.
-// The name is looked for in <folder> only; the user's default sound is skipped, so whatever
-// cannot be played is replaced by the chime. Exit status 0 when the call returned true, 1 if
-// not (as after a stop).
+//   tonvela_play_file.exe <folder> <name> [stop after ms, -1 for none] [lock | default-sound]
+// The name is looked for in <folder> only, and whatever cannot be played is replaced by the
+// chime: the user's default sound is skipped unless "default-sound" is given. With "lock", the
+// file is first opened without any sharing, as another program may hold it. With <folder> "-"
+// the player is the program's own, as tonvela.exe makes it: the current folder, %APPDATA%\Tonvela
+// and this program's folder are searched, and the default sound stands in before the chime.
+// Exit status 0 when the call returned true, 1 if not (as after a stop).
 // windows.h first: the other Windows headers build on its types.
 #include <windows.h>
 
@@ -25,17 +27,22 @@ int main() {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv == nullptr || argc < 3) {
-    std::fputs("usage: tonvela_play_file <folder> <name> [stop after ms] [lock]\n", stderr);
+    std::fputs("usage: tonvela_play_file <folder>|- <name> [stop after ms] [lock|default-sound]\n",
+               stderr);
     return 2;
   }
+  const bool asTheProgram = std::wcscmp(argv[1], L"-") == 0;
+  const std::wstring mode = argc > 4 ? argv[4] : L"";
   tonvela::WinmmSoundPlayer::Options options;
-  options.searchDirs = std::vector<std::wstring>{argv[1]};
-  options.useDefaultSound = false;
+  if (!asTheProgram) {
+    options.searchDirs = std::vector<std::wstring>{argv[1]};
+    options.useDefaultSound = mode == L"default-sound";
+  }
   tonvela::WinmmSoundPlayer player(options);
   const std::string name = tonvela::narrow(argv[2]);
   const long stopAfterMs = argc > 3 ? std::wcstol(argv[3], nullptr, 10) : -1;
   HANDLE lock = INVALID_HANDLE_VALUE;
-  if (argc > 4 && std::wcscmp(argv[4], L"lock") == 0) {
+  if (mode == L"lock") {
     const std::wstring path = std::wstring(argv[1]) + L"\\" + argv[2];
     lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (lock == INVALID_HANDLE_VALUE) {

@@ -49,19 +49,38 @@ struct WineRun {
   std::vector<double> envelope;
 };
 
-// Records from before Wine starts until linger after it has ended, so what still sounds after
-// the program is gone is heard too.
-WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name = kVoiceName,
-                      int stopAfterMs = -1,
-                      std::chrono::milliseconds linger = std::chrono::milliseconds(300),
-                      bool locked = false) {
-  std::string command = quoted(env("TONVELA_TEST_WINE")) + " " +
-                        quoted(env("TONVELA_TEST_PLAYER")) + " " + quoted(windowsPath(dir)) + " " +
-                        quoted(name);
-  command.append(" ").append(std::to_string(stopAfterMs));
-  if (locked) {
+// How the Windows player is set up (see play_file_main.cpp): searching dir alone, with the chime
+// as the only stand-in or with the user's default sound before it, or as the program itself
+// has it, started in dir.
+enum class Lookup { FolderOnly, FolderThenDefaultSound, AsTheProgram };
+
+struct Setup {
+  Lookup lookup = Lookup::FolderOnly;
+  int stopAfterMs = -1;
+  // Recorded until this long after the program has ended, so what still sounds is heard too.
+  std::chrono::milliseconds linger{300};
+  bool locked = false;  // the file held without sharing by another program
+};
+
+std::string playerCommand(const std::filesystem::path& dir, const Setup& setup) {
+  const std::string player =
+      quoted(env("TONVELA_TEST_WINE")) + " " + quoted(env("TONVELA_TEST_PLAYER"));
+  std::string command = setup.lookup == Lookup::AsTheProgram
+                            ? "cd " + quoted(dir.string()) + " && " + player + " -"
+                            : player + " " + quoted(windowsPath(dir));
+  command.append(" ").append(quoted(kVoiceName));
+  command.append(" ").append(std::to_string(setup.stopAfterMs));
+  if (setup.locked) {
     command.append(" lock");
+  } else if (setup.lookup == Lookup::FolderThenDefaultSound) {
+    command.append(" default-sound");
   }
+  return command;
+}
+
+// Records from before Wine starts until the linger after it has ended.
+WineRun playUnderWine(const std::filesystem::path& dir, const Setup& setup = {}) {
+  const std::string command = playerCommand(dir, setup);
   WineRun run;
   SinkRecorder recorder;
   std::string output;
@@ -72,7 +91,7 @@ WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name 
     }
     run.status = ::pclose(pipe);
   }
-  std::this_thread::sleep_for(linger);
+  std::this_thread::sleep_for(setup.linger);
   run.envelope = energyEnvelope(recorder.stop(), SinkRecorder::kRate);
   int played = 0;
   double elapsedMs = -1.0;
@@ -85,10 +104,8 @@ WineRun playUnderWine(const std::filesystem::path& dir, const std::string& name 
 }
 
 WineRun playMatching(const std::filesystem::path& dir, const std::vector<double>& reference,
-                     bool locked = false) {
-  return recordMatching(
-      [&] { return playUnderWine(dir, kVoiceName, -1, std::chrono::milliseconds(300), locked); },
-      reference);
+                     const Setup& setup = {}) {
+  return recordMatching([&] { return playUnderWine(dir, setup); }, reference);
 }
 
 void expectHeard(const WineRun& run, const std::vector<double>& reference,
@@ -107,15 +124,14 @@ void expectTiming(const WineRun& run, double seconds) {
   EXPECT_LE(run.elapsedSeconds, seconds + 1.0);
 }
 
-class PlaysEachFormat : public testing::TestWithParam<FormatCase> {};
-
-TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
-  const FormatCase& c = GetParam();
+// Writes the test bursts in c's format under the voice's name in dir, plays them with the
+// player set up as given, and checks that all of them were heard, and nothing else.
+void expectPlayedWhole(const FormatCase& c, const Setup& setup) {
   TempDir dir;
   auto bursts = toneBursts(c.rate);
   writeSound(dir.path() / kVoiceName, c.format, c.rate, bursts, c.channels);
 
-  WineRun run = playMatching(dir.path(), energyEnvelope(bursts, c.rate));
+  WineRun run = playMatching(dir.path(), energyEnvelope(bursts, c.rate), setup);
 
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.played);
@@ -123,6 +139,10 @@ TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
   // GSM's lossy frames leave some noise just outside the bursts.
   expectHeard(run, energyEnvelope(bursts, c.rate), 0.25);
 }
+
+class PlaysEachFormat : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(PlaysEachFormat, AsRecordedOnTheSink) { expectPlayedWhole(GetParam(), {}); }
 
 // Beyond what every backend plays: stereo at 48 kHz.
 std::vector<FormatCase> windowsWavFormats() {
@@ -134,18 +154,107 @@ std::vector<FormatCase> windowsWavFormats() {
 INSTANTIATE_TEST_SUITE_P(Wav, PlaysEachFormat, testing::ValuesIn(windowsWavFormats()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(WinmmSoundPlayer, PlaysTheSampleVoice) {
-  TempDir dir;
-  const std::filesystem::path sample = env("TONVELA_SAMPLE_VOICE");
-  std::filesystem::copy_file(sample, dir.path() / kVoiceName);
-  int rate = 0;
-  auto voice = readMono(sample, &rate);
+// Companded voices at rates the system's G.711 codec may not take (Wine's takes 8, 11.025, 22.05
+// and 44.1 kHz only) play whole through the player exactly as the program makes it.
+class PlaysCompandedVoices : public testing::TestWithParam<FormatCase> {};
 
-  WineRun run = playMatching(dir.path(), energyEnvelope(voice, rate));
+TEST_P(PlaysCompandedVoices, ThroughTheProgramsOwnPlayer) {
+  expectPlayedWhole(GetParam(), {.lookup = Lookup::AsTheProgram});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Companded, PlaysCompandedVoices,
+    testing::Values(FormatCase{"mu_law_16k", SF_FORMAT_WAV | SF_FORMAT_ULAW, 16000, 1},
+                    FormatCase{"a_law_48k_stereo", SF_FORMAT_WAV | SF_FORMAT_ALAW, 48000, 2},
+                    FormatCase{"mu_law_8k", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The sample voice as the program finds it beside itself.
+std::vector<double> sampleVoiceEnvelope(double* seconds) {
+  int rate = 0;
+  auto voice = readMono(env("TONVELA_SAMPLE_VOICE"), &rate);
+  *seconds = static_cast<double>(voice.size()) / rate;
+  return energyEnvelope(voice, rate);
+}
+
+// A file under the voice's name that cannot be decoded is passed over as a missing one is: with
+// garbage in the folder it was started from, the program plays the sample beside it, not the
+// default sound.
+TEST(WinmmSoundPlayer, AnUndecodableFileHidesNoVoiceInALaterFolder) {
+  TempDir dir;
+  writeBytes(dir.path() / kVoiceName, std::string(5000, 'Z'));
+  double seconds = 0;
+  const std::vector<double> sample = sampleVoiceEnvelope(&seconds);
+
+  WineRun run = playMatching(dir.path(), sample, {.lookup = Lookup::AsTheProgram});
 
   EXPECT_TRUE(run.played);
-  expectTiming(run, static_cast<double>(voice.size()) / rate);
-  expectHeard(run, energyEnvelope(voice, rate));
+  expectTiming(run, seconds);
+  expectHeard(run, sample);
+}
+
+// Sets the file of Windows' default beep (the sound the Sound control panel chooses for it) in
+// the test prefix's registry, as the given value type, for the life of the object.
+class ScopedDefaultBeep {
+ public:
+  ScopedDefaultBeep(const std::string& type, const std::string& file) {
+    EXPECT_EQ(reg("add " + quoted(kKey) + " /ve /t " + type + " /d " + quoted(file) + " /f"), 0);
+  }
+  ~ScopedDefaultBeep() { reg("delete " + quoted(kKey) + " /ve /f"); }
+  ScopedDefaultBeep(const ScopedDefaultBeep&) = delete;
+  ScopedDefaultBeep& operator=(const ScopedDefaultBeep&) = delete;
+
+ private:
+  static constexpr const char* kKey =
+      "HKCU\\AppEvents\\Schemes\\Apps\\.Default\\.Default\\.Current";
+  static int reg(const std::string& arguments) {
+    return std::system(
+        (quoted(env("TONVELA_TEST_WINE")) + " reg " + arguments + " >/dev/null 2>&1").c_str());
+  }
+};
+
+struct DefaultBeepCase {
+  const char* name;
+  const char* type;
+  bool withVariable;  // the path through an environment variable, as Windows' own schemes have
+};
+
+class PlaysTheDefaultBeep : public testing::TestWithParam<DefaultBeepCase> {};
+
+TEST_P(PlaysTheDefaultBeep, WhenNoFolderHoldsTheVoice) {
+  const DefaultBeepCase& c = GetParam();
+  TempDir voiceDir;
+  TempDir beepDir;
+  auto bursts = toneBursts(22050);
+  writeSound(beepDir.path() / "beep.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, bursts);
+  // Wine hands the environment on to the Windows program, where the variable is expanded.
+  ::setenv("TONVELA_TEST_BEEP_DIR", windowsPath(beepDir.path()).c_str(), 1);
+  ScopedDefaultBeep beep(c.type, c.withVariable ? "%TONVELA_TEST_BEEP_DIR%\\beep.wav"
+                                                : windowsPath(beepDir.path() / "beep.wav"));
+
+  WineRun run = playMatching(voiceDir.path(), energyEnvelope(bursts, 22050),
+                             {.lookup = Lookup::FolderThenDefaultSound});
+
+  EXPECT_TRUE(run.played);
+  expectHeard(run, energyEnvelope(bursts, 22050));
+}
+
+INSTANTIATE_TEST_SUITE_P(RegistryValue, PlaysTheDefaultBeep,
+                         testing::Values(DefaultBeepCase{"reg_sz", "REG_SZ", false},
+                                         DefaultBeepCase{"reg_expand_sz", "REG_EXPAND_SZ", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WinmmSoundPlayer, PlaysTheSampleVoice) {
+  TempDir dir;
+  std::filesystem::copy_file(env("TONVELA_SAMPLE_VOICE"), dir.path() / kVoiceName);
+  double seconds = 0;
+  const std::vector<double> sample = sampleVoiceEnvelope(&seconds);
+
+  WineRun run = playMatching(dir.path(), sample);
+
+  EXPECT_TRUE(run.played);
+  expectTiming(run, seconds);
+  expectHeard(run, sample);
 }
 
 TEST(WinmmSoundPlayer, NameMatchesWithoutRegardToCase) {
@@ -168,7 +277,8 @@ TEST(WinmmSoundPlayer, StopSilencesThePlaybackPromptly) {
   }
   writeSound(dir.path() / kVoiceName, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, tone);
 
-  WineRun run = playUnderWine(dir.path(), kVoiceName, 1000, std::chrono::milliseconds(1500));
+  WineRun run =
+      playUnderWine(dir.path(), {.stopAfterMs = 1000, .linger = std::chrono::milliseconds(1500)});
 
   // A stopped playback reports false, and nothing (no chime) plays in its place.
   EXPECT_FALSE(run.played);
@@ -210,7 +320,7 @@ TEST(WinmmSoundPlayer, FileLockedByAnotherProgramFallsBackToTheChime) {
   TempDir dir;
   writeBurstsWav(dir.path() / kVoiceName);
 
-  WineRun run = playMatching(dir.path(), chimeEnvelope(), true);
+  WineRun run = playMatching(dir.path(), chimeEnvelope(), {.locked = true});
 
   EXPECT_TRUE(run.played);
   expectTiming(run, chimeSeconds());
