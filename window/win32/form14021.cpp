@@ -1,8 +1,11 @@
 #include "window/win32/form14021.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 #include "platform/runtime_error.h"
 #include "platform/win_text.h"
@@ -69,6 +72,29 @@ bool registerClass(HINSTANCE instance, WNDPROC procedure) {
   return RegisterClassExW(&windowClass) != 0;
 }
 
+// A control of the design: a label or a box, by its index in its control array.
+struct Control {
+  enum class Kind { Label, Box };
+  Kind kind;
+  int index;
+  TwipsRect rect;
+};
+
+// Every control of the design, top row first and left to right within a row.
+std::vector<Control> controlsInReadingOrder() {
+  std::vector<Control> controls;
+  for (std::size_t i = 0; i < design::kLabel1.size(); ++i) {
+    controls.push_back({Control::Kind::Label, static_cast<int>(i), design::kLabel1[i].rect});
+  }
+  for (std::size_t i = 0; i < design::kText1.size(); ++i) {
+    controls.push_back({Control::Kind::Box, static_cast<int>(i), design::kText1[i].rect});
+  }
+  std::stable_sort(controls.begin(), controls.end(), [](const Control& a, const Control& b) {
+    return std::tie(a.rect.top, a.rect.left) < std::tie(b.rect.top, b.rect.left);
+  });
+  return controls;
+}
+
 void place(HWND control, const TwipsRect& rect, UINT dpi) {
   const PixelRect pixels = twipsToPixels(rect, static_cast<int>(dpi));
   SetWindowPos(control, nullptr, pixels.left, pixels.top, pixels.width, pixels.height,
@@ -120,26 +146,48 @@ bool Form14021::create(HINSTANCE instance, int showCommand) {
 }
 
 void Form14021::createControls(HINSTANCE instance) {
-  // The long labels reach under the boxes: the boxes are raised above them, and the labels'
-  // WS_CLIPSIBLINGS keeps them from painting over the boxes.
-  for (std::size_t i = 0; i < labels_.size(); ++i) {
-    const std::wstring text = widen(design::kLabel1[i].text);
-    labels_[i] = CreateWindowExW(
-        0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX,
-        0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelIdBase + i)),
-        instance, nullptr);
+  // Created in reading order, top row first and left to right, which is also the order the
+  // accessibility layer reads: each box comes right after the label that names it, so a screen
+  // reader names the box by the label's words. Tab order follows creation too: Text1(0), then
+  // Text1(1); labels never take the focus.
+  for (const Control& control : controlsInReadingOrder()) {
+    const bool isBox = control.kind == Control::Kind::Box;
+    const auto index = static_cast<std::size_t>(control.index);
+    const std::wstring text =
+        widen(isBox ? design::kText1[index].text : design::kLabel1[index].text);
+    const DWORD style = isBox ? WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT
+                              : WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX;
+    const int id = (isBox ? kBoxIdBase : kLabelIdBase) + control.index;
+    HWND window = CreateWindowExW(
+        isBox ? WS_EX_CLIENTEDGE : 0, isBox ? L"EDIT" : L"STATIC", text.c_str(), style, 0, 0, 0, 0,
+        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (isBox) {
+      boxes_[index] = window;
+    } else {
+      labels_[index] = window;
+    }
   }
-  // Tab order follows creation: Text1(0), then Text1(1); labels never take the focus.
-  for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    const std::wstring text = widen(design::kText1[i].text);
-    boxes_[i] = CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, 0, 0, 0, 0, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxIdBase + i)), instance, nullptr);
-    SetWindowPos(boxes_[i], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Form14021::layBoxesOverLabels() {
+  // The long labels reach under the boxes, which lie on top of them. The accessibility order puts
+  // each label above its box, so a label gives up the part of itself a box covers, and neither
+  // paints over nor takes a click for the other.
+  for (HWND label : labels_) {
+    RECT labelRect{};
+    GetWindowRect(label, &labelRect);
+    HRGN visible =
+        CreateRectRgn(0, 0, labelRect.right - labelRect.left, labelRect.bottom - labelRect.top);
+    for (HWND box : boxes_) {
+      RECT boxRect{};
+      GetWindowRect(box, &boxRect);
+      OffsetRect(&boxRect, -labelRect.left, -labelRect.top);
+      HRGN covered = CreateRectRgnIndirect(&boxRect);
+      CombineRgn(visible, visible, covered, RGN_DIFF);
+      DeleteObject(covered);
+    }
+    SetWindowRgn(label, visible, TRUE);  // the window owns the region from here on
   }
-  // The boxes go on top, in tab order: the last one raised is the first in the order.
-  SetWindowPos(boxes_[0], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Form14021::applyDpi(UINT dpi) {
@@ -159,6 +207,7 @@ void Form14021::applyDpi(UINT dpi) {
     place(boxes_[i], design::kText1[i].rect, dpi);
     SendMessageW(boxes_[i], WM_SETFONT, reinterpret_cast<WPARAM>(boxFont_.get()), TRUE);
   }
+  layBoxesOverLabels();
   const SIZE size = windowSizeForClient(twipsToPixels(design::kClientWidthTwips, d),
                                         twipsToPixels(design::kClientHeightTwips, d), dpi);
   SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,

@@ -46,6 +46,7 @@ class Form14021 {
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void createControls(HINSTANCE instance);
   void applyDpi(UINT dpi);
+  void layBoxesOverLabels();
   void boxChanged(int index);
   LRESULT boxColours(HDC dc, HWND box);
 

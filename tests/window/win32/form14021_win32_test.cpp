@@ -1,7 +1,11 @@
 // The Win32 window under Wine: its layout from the design table, its events reaching the
 // reminder, and its one exception boundary. The clock and the sound are fakes; the window,
 // its controls and its message loop are Windows' own.
+// windows.h first: the other Windows headers build on its types.
+#include <windows.h>
+
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <string>
 
@@ -121,10 +125,69 @@ TEST_F(Win32Form, FocusStartsInTheDayBoxAndTabGoesToTheNightBox) {
   EXPECT_EQ(GetFocus(), form.box(0));
   EXPECT_EQ(GetNextDlgTabItem(form.window(), form.box(0), FALSE), form.box(1));
   EXPECT_EQ(GetNextDlgTabItem(form.window(), form.box(1), FALSE), form.box(0));
-  // The boxes lie on top of the long labels that reach under them.
-  POINT inDayBox{twipsToPixels(1700, static_cast<int>(form.dpi())),
-                 twipsToPixels(200, static_cast<int>(form.dpi()))};
-  EXPECT_EQ(ChildWindowFromPointEx(form.window(), inDayBox, CWP_SKIPINVISIBLE), form.box(0));
+}
+
+// Whether sibling a lies above sibling b, nearer the top of their parent's z-order.
+bool isAbove(HWND a, HWND b) {
+  for (HWND w = GetWindow(b, GW_HWNDPREV); w != nullptr; w = GetWindow(w, GW_HWNDPREV)) {
+    if (w == a) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether the label draws at a point of its parent's client area: within its window region if
+// it has one, or else unless a sibling above it covers the point.
+bool labelDrawsAt(HWND label, HWND box, POINT point) {
+  MapWindowPoints(GetParent(label), label, &point, 1);
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  const bool clipped = GetWindowRgn(label, region) != ERROR;
+  const bool inRegion = PtInRegion(region, point.x, point.y) != FALSE;
+  DeleteObject(region);
+  return clipped ? inRegion : !isAbove(box, label);
+}
+
+// The long labels reach under the boxes: where they overlap, a box is what is seen and clicked.
+TEST_F(Win32Form, BoxesLieOnTopOfTheLongLabels) {
+  const int dpi = static_cast<int>(form.dpi());
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const int label = design::kLabelOfBox[static_cast<std::size_t>(i)];
+    const TwipsRect& box = design::kText1[static_cast<std::size_t>(i)].rect;
+    const TwipsRect& under = design::kLabel1[static_cast<std::size_t>(label)].rect;
+    // Inside both: just right of the box's left edge, halfway down the label.
+    POINT point{twipsToPixels(box.left + 60, dpi),
+                twipsToPixels(under.top + under.height / 2, dpi)};
+    EXPECT_FALSE(labelDrawsAt(form.label(label), form.box(i), point));
+    ClientToScreen(form.window(), &point);
+    EXPECT_EQ(WindowFromPoint(point), form.box(i));
+  }
+}
+
+// A screen reader names each box by the words of the label before it, as the accessibility layer
+// finds that label: the nearest static control before the box among its siblings.
+TEST_F(Win32Form, EachBoxIsNamedByItsLabelForScreenReaders) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const std::wstring label =
+        widen(design::kLabel1[static_cast<std::size_t>(design::kLabelOfBox[i])].text);
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(
+        AccessibleObjectFromWindow(form.box(i), static_cast<DWORD>(OBJID_CLIENT),
+                                   __uuidof(IAccessible), reinterpret_cast<void**>(&accessible)),
+        S_OK);
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    EXPECT_EQ(accessible->get_accName(self, &name), S_OK);
+    EXPECT_EQ(std::wstring(name != nullptr ? name : L""), label);
+    SysFreeString(name);
+    accessible->Release();
+  }
+  CoUninitialize();
 }
 
 TEST_F(Win32Form, EditsReachTheIntervalOfTheirBoxOnly) {
