@@ -69,6 +69,9 @@ case $action in
       add_font_substitutes </dev/null >>"$log" 2>&1
       touch "$WINEPREFIX/.tonvela-ready"
     fi
+    # A screen of 96 dpi, whatever scale a test that was cut short left behind.
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f \
+      </dev/null >>"$log" 2>&1
     echo "Wine ready in $WINEPREFIX on display $DISPLAY"
     ;;
   stop)

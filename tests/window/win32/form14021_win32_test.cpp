@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "core/voice_file.h"
@@ -32,6 +34,12 @@ std::wstring textOf(HWND control) {
   return buffer;
 }
 
+LOGFONTW fontOf(HWND control) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
 // Runs the form's message loop until the window is gone, closing it from a timer of our own
 // after closeAfterMs unless an error ends it first.
 int runFor(Form14021& form, UINT closeAfterMs) {
@@ -55,14 +63,27 @@ class Win32Form : public ::testing::Test {
   Form14021 form{clock, sound, errors, 100};
 };
 
+// The design at the scales a display may have: 2865 x 1050 twips, fonts of 12 pt and 10.5 pt,
+// rounded to the nearest pixel.
+struct DesignAtDpi {
+  int dpi;
+  int clientWidth, clientHeight, labelFont, boxFont;
+};
+constexpr DesignAtDpi kDesignAtDpi[] = {
+    {96, 191, 70, -16, -14},
+    {120, 239, 88, -20, -18},
+    {144, 287, 105, -24, -21},
+    {192, 382, 140, -32, -28},
+};
+
+// The DPI the test prefix is set to (its LogPixels), as the test's runner says; 96 unless told.
+int screenDpi() {
+  const char* dpi = std::getenv("TONVELA_TEST_DPI");
+  return dpi != nullptr ? std::atoi(dpi) : 96;
+}
+
 TEST(DpiScale, KeepsTheDesignsPhysicalSize) {
-  struct Case {
-    int dpi;
-    int clientWidth, clientHeight, labelFont, boxFont;
-  };
-  // 2865 x 1050 twips; 12 pt and 10.5 pt, rounded to the nearest pixel.
-  for (const Case& c : {Case{96, 191, 70, -16, -14}, Case{120, 239, 88, -20, -18},
-                        Case{144, 287, 105, -24, -21}, Case{192, 382, 140, -32, -28}}) {
+  for (const DesignAtDpi& c : kDesignAtDpi) {
     EXPECT_EQ(twipsToPixels(design::kClientWidthTwips, c.dpi), c.clientWidth) << c.dpi;
     EXPECT_EQ(twipsToPixels(design::kClientHeightTwips, c.dpi), c.clientHeight) << c.dpi;
     EXPECT_EQ(fontHeightForPoints(design::kLabelPointSize, c.dpi), c.labelFont) << c.dpi;
@@ -100,12 +121,6 @@ TEST_F(Win32Form, IsLaidOutFromTheDesign) {
   }
   // Fonts at the window's DPI, in the design's face: the test prefix maps "宋体" onto a Chinese
   // font it has, so the first choice is found.
-  auto fontOf = [](HWND control) {
-    LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
-               &font);
-    return font;
-  };
   const LOGFONTW labelFont = fontOf(form.label(1));
   const LOGFONTW boxFont = fontOf(form.box(1));
   EXPECT_EQ(std::wstring(boxFont.lfFaceName), widen(design::kFontFamily));
@@ -119,6 +134,72 @@ TEST_F(Win32Form, IsLaidOutFromTheDesign) {
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_FALSE(style & WS_THICKFRAME);
+}
+
+// Drawn at the screen's scale, from the design table at that scale.
+TEST_F(Win32Form, IsDrawnAtTheScreensDpi) {
+  ASSERT_EQ(static_cast<int>(form.dpi()), screenDpi());
+  const DesignAtDpi* design = nullptr;
+  for (const DesignAtDpi& row : kDesignAtDpi) {
+    design = row.dpi == screenDpi() ? &row : design;
+  }
+  ASSERT_NE(design, nullptr) << "no design row for " << screenDpi() << " dpi";
+  RECT client{};
+  GetClientRect(form.window(), &client);
+  EXPECT_EQ(client.right, design->clientWidth);
+  EXPECT_EQ(client.bottom, design->clientHeight);
+  EXPECT_EQ(fontOf(form.label(0)).lfHeight, design->labelFont);
+  EXPECT_EQ(fontOf(form.box(0)).lfHeight, design->boxFont);
+}
+
+// The extent of a control's text in its own font: its width, and the height of its characters
+// (the font's cell less the leading above them, which holds no glyph).
+SIZE textExtent(HWND control) {
+  const std::wstring text = textOf(control);
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  extent.cy = metrics.tmHeight - metrics.tmInternalLeading;
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return extent;
+}
+
+// Every text is seen whole at the screen's scale: each label's within the part of it that no box
+// covers, each box's within the box's editing rectangle.
+TEST_F(Win32Form, EveryTextFitsItsControl) {
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    HWND label = form.label(i);
+    const SIZE text = textExtent(label);
+    RECT seen{};
+    GetClientRect(label, &seen);
+    for (int b = 0; b < 2; ++b) {
+      RECT box{};
+      GetWindowRect(form.box(b), &box);
+      MapWindowPoints(nullptr, label, reinterpret_cast<POINT*>(&box), 2);
+      if (box.left > 0 && box.left < seen.right && box.top < seen.bottom && box.bottom > 0) {
+        seen.right = box.left;
+      }
+    }
+    std::printf("label %d: text %ldx%ld in %ldx%ld\n", i, text.cx, text.cy, seen.right,
+                seen.bottom);
+    EXPECT_LE(text.cx, seen.right);
+    EXPECT_LE(text.cy, seen.bottom);
+  }
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const SIZE text = textExtent(form.box(i));
+    RECT editing{};
+    SendMessageW(form.box(i), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&editing));
+    std::printf("box %d: text %ldx%ld in %ldx%ld\n", i, text.cx, text.cy,
+                editing.right - editing.left, editing.bottom - editing.top);
+    EXPECT_LE(text.cx, editing.right - editing.left);
+    EXPECT_LE(text.cy, editing.bottom - editing.top);
+  }
 }
 
 TEST_F(Win32Form, FocusStartsInTheDayBoxAndTabGoesToTheNightBox) {
