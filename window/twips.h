@@ -2,13 +2,18 @@
 
 namespace tonvela {
 
-// The design is measured in twips (1/1440 inch). At 96 dpi that is 15 twips to the pixel; a
-// front-end scales those 96-dpi pixels to the screen it draws on.
-inline constexpr int kTwipsPerPixel = 15;
+// The design is measured in twips (1/1440 inch): 15 twips to the pixel at 96 dpi, the pixels Qt
+// works in and scales itself; the Win32 window scales to its monitor's dpi.
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDesignDpi = 96;
 
-// Rounds to the nearest pixel; every measure of the design is a whole number of pixels anyway.
-constexpr int twipsToPixels(int twips) {
-  return (twips + (twips >= 0 ? kTwipsPerPixel / 2 : -(kTwipsPerPixel / 2))) / kTwipsPerPixel;
+// Pixels for a measure in twips at a given dpi, rounded to nearest (halves away from zero), so
+// the design keeps its physical size on a 150 % or 200 % display.
+constexpr int twipsToPixels(int twips, int dpi = kDesignDpi) {
+  const long long scaled = static_cast<long long>(twips) * dpi;
+  const long long half = kTwipsPerInch / 2;
+  return static_cast<int>(scaled >= 0 ? (scaled + half) / kTwipsPerInch
+                                      : (scaled - half) / kTwipsPerInch);
 }
 
 struct TwipsRect {

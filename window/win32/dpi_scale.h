@@ -4,12 +4,7 @@
 
 namespace tonvela::win32 {
 
-// Pixels for a measure in twips at a given DPI: 1440 twips to the inch, rounded to nearest, so
-// the design keeps its physical size on a 150 % or 200 % display.
-constexpr int twipsToPixels(int twips, int dpi) {
-  const long long scaled = static_cast<long long>(twips) * dpi;
-  return static_cast<int>(scaled >= 0 ? (scaled + 720) / 1440 : (scaled - 720) / 1440);
-}
+using tonvela::twipsToPixels;
 
 struct PixelRect {
   int left = 0;

@@ -1,8 +1,11 @@
 #include "platform/sound/pulse/pulse_sound_player.h"
 
+#include <memory>
+
 #include "platform/program_identity.h"
 #include "platform/sound/chime.h"
 #include "platform/sound/pulse/pulse_playback.h"
+#include "platform/sound/pulse/regular_file.h"
 #include "platform/sound/pulse/sound_decoder.h"
 #include "platform/sound/pulse/sound_file_lookup.h"
 #include "platform/sound/pulse/sound_theme.h"
@@ -15,6 +18,17 @@ namespace {
 bool endsTheCall(PlaybackOutcome outcome) {
   return outcome == PlaybackOutcome::NoServer || outcome == PlaybackOutcome::ServerFailed ||
          outcome == PlaybackOutcome::TimedOut || outcome == PlaybackOutcome::Stopped;
+}
+
+// The file's sound, if it is one the server can be given: decoded, at a playable rate and
+// channel count, and at least one frame long.
+std::unique_ptr<SoundDecoder> decodePlayable(int fd) {
+  auto decoder = SoundDecoder::open(fd);
+  if (!decoder || !pulseCanTake(decoder->sampleRate(), decoder->channels()) ||
+      decoder->frames() <= 0) {
+    return nullptr;
+  }
+  return decoder;
 }
 
 }  // namespace
@@ -39,12 +53,16 @@ bool PulseSoundPlayer::playSync(const std::string& fileName, std::stop_token sto
 }
 
 PlaybackOutcome PulseSoundPlayer::playNamedFile(const std::string& fileName, std::stop_token stop) {
-  // Looked up and opened afresh at each call, so the user may replace the file at any time.
-  UniqueFd fd = openSoundFile(fileName, options_.searchDirs);
-  if (!fd.valid()) {
-    return PlaybackOutcome::Unplayable;
+  // Looked up and opened afresh at each call, so the user may replace the file at any time. A
+  // file that cannot be played (garbage in the current folder, say) must not hide a good one
+  // further on, so the first candidate that decodes to a playable sound is the one played.
+  SoundFileCandidates candidates(fileName, options_.searchDirs);
+  for (UniqueFd fd = candidates.next(); fd.valid(); fd = candidates.next()) {
+    if (auto decoder = decodePlayable(fd.get())) {
+      return playThroughPulse(*decoder, fileName, options_, stop);
+    }
   }
-  return playFromDescriptor(fd.get(), fileName, stop);
+  return PlaybackOutcome::Unplayable;
 }
 
 PlaybackOutcome PulseSoundPlayer::playDefaultSound(std::stop_token stop) {
@@ -71,7 +89,7 @@ PlaybackOutcome PulseSoundPlayer::playThemeSound(std::stop_token stop) {
 
 PlaybackOutcome PulseSoundPlayer::playFromDescriptor(int fd, const std::string& mediaName,
                                                      std::stop_token stop) {
-  auto decoder = SoundDecoder::open(fd);
+  auto decoder = decodePlayable(fd);
   if (!decoder) {
     return PlaybackOutcome::Unplayable;
   }

@@ -1,5 +1,6 @@
 #include "platform/sound/pulse/sound_decoder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,8 +37,15 @@ std::unique_ptr<SoundDecoder> SoundDecoder::open(int fd) {
   if (riffCutShort(fd)) {
     return nullptr;
   }
+  // libsndfile closes the descriptor when it cannot read the file, whatever it is told, so it is
+  // given one of its own: closing the caller's would close whatever file is opened next under the
+  // same number.
+  int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (own < 0) {
+    return nullptr;
+  }
   SF_INFO info{};
-  SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+  SNDFILE* file = sf_open_fd(own, SFM_READ, &info, SF_TRUE);
   if (file == nullptr) {
     return nullptr;
   }

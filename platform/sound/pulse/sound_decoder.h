@@ -12,8 +12,8 @@ namespace tonvela {
 // reads), streamed chunk by chunk from an already opened descriptor.
 class SoundDecoder final : public AudioSource {
  public:
-  // Borrows fd, which must stay open while the decoder lives. Returns nullptr when the data is not
-  // a sound libsndfile can read.
+  // Reads through a duplicate of fd, which the caller keeps and may close at any time. Returns
+  // nullptr when the data is not a sound libsndfile can read.
   static std::unique_ptr<SoundDecoder> open(int fd);
 
   ~SoundDecoder() override;

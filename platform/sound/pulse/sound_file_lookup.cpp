@@ -2,11 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <string_view>
 
+#include "platform/sound/pulse/regular_file.h"
 #include "platform/sound/pulse/sound_theme.h"
 
 namespace tonvela {
@@ -17,19 +17,6 @@ char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 bool isPlainName(const std::string& fileName) {
   return !fileName.empty() && fileName != "." && fileName != ".." &&
          fileName.find('/') == std::string::npos;
-}
-
-// O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer forever.
-UniqueFd openRegularFileAt(int dirFd, const std::string& name) {
-  UniqueFd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!fd.valid()) {
-    return {};
-  }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    return {};
-  }
-  return fd;
 }
 
 // Every entry name equal to fileName up to ASCII case except fileName itself, smallest
@@ -57,33 +44,10 @@ std::vector<std::string> caseVariants(int dirFd, const std::string& fileName) {
   return variants;
 }
 
-UniqueFd openInDirectory(const std::filesystem::path& dir, const std::string& fileName) {
-  // O_PATH: a folder with search but no read permission still lets its files be opened by name.
-  UniqueFd dirFd(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!dirFd.valid()) {
-    return {};
-  }
-  // The exact name first: no listing is needed for it, so it is found in unreadable folders too.
-  if (UniqueFd exact = openRegularFileAt(dirFd.get(), fileName); exact.valid()) {
-    return exact;
-  }
-  // A directory or FIFO under one spelling must not hide a playable file under another.
-  for (const std::string& variant : caseVariants(dirFd.get(), fileName)) {
-    if (UniqueFd fd = openRegularFileAt(dirFd.get(), variant); fd.valid()) {
-      return fd;
-    }
-  }
-  return {};
-}
-
 }  // namespace
 
 bool sameNameIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) { return asciiLower(x) == asciiLower(y); });
-}
-
-UniqueFd openRegularFile(const std::filesystem::path& path) {
-  return openRegularFileAt(AT_FDCWD, path.string());
 }
 
 std::filesystem::path programDirectory() {
@@ -109,17 +73,45 @@ std::vector<std::filesystem::path> defaultSoundSearchDirs() {
   return soundSearchDirs(xdgDataDirsFromEnvironment(), programDirectory());
 }
 
-UniqueFd openSoundFile(const std::string& fileName,
-                       const std::vector<std::filesystem::path>& dirs) {
-  if (!isPlainName(fileName)) {
-    return {};
+SoundFileCandidates::SoundFileCandidates(std::string fileName,
+                                         std::vector<std::filesystem::path> dirs)
+    : fileName_(std::move(fileName)), dirs_(std::move(dirs)) {
+  if (!isPlainName(fileName_)) {
+    dirs_.clear();
   }
-  for (const auto& dir : dirs) {
-    if (UniqueFd fd = openInDirectory(dir, fileName); fd.valid()) {
-      return fd;
+}
+
+UniqueFd SoundFileCandidates::next() {
+  do {
+    while (!spellings_.empty()) {
+      const std::string name = std::move(spellings_.back());
+      spellings_.pop_back();
+      if (UniqueFd fd = openRegularFileAt(dirFd_.get(), name.c_str()); fd.valid()) {
+        return fd;
+      }
+    }
+  } while (refill());
+  return {};
+}
+
+// The current folder's other spellings once its exact name is used up, then the next folder.
+bool SoundFileCandidates::refill() {
+  if (dirFd_.valid() && !listed_) {
+    spellings_ = caseVariants(dirFd_.get(), fileName_);
+    std::ranges::reverse(spellings_);
+    listed_ = true;
+    return true;
+  }
+  while (nextDir_ < dirs_.size()) {
+    // O_PATH: a folder with search but no read permission still lets its files be opened by name.
+    dirFd_ = UniqueFd(::open(dirs_[nextDir_++].c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd_.valid()) {
+      spellings_ = {fileName_};
+      listed_ = false;
+      return true;
     }
   }
-  return {};
+  return false;
 }
 
 }  // namespace tonvela

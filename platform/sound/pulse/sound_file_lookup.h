@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,18 +25,30 @@ std::vector<std::filesystem::path> defaultSoundSearchDirs();
 // The directory holding the running program, from /proc/self/exe; empty if it cannot be read.
 std::filesystem::path programDirectory();
 
-// Names with a directory part are refused: only bare names are looked up.
-// Opens the first regular file called `fileName` in `dirs`. In each folder the exact name is
-// opened first (no listing needed, so a folder without read permission works); only when that
-// gives no regular file is the folder listed for the name in other ASCII case (users copy
-// "语音文件.wav" as often as "语音文件.WAV"). A FIFO, device or directory under any spelling is
-// passed over: it is opened non-blocking so a FIFO without a writer cannot stall the caller, and
-// the search goes on with the next spelling, then the next folder. Returns an invalid fd if
-// nothing usable is found.
-UniqueFd openSoundFile(const std::string& fileName, const std::vector<std::filesystem::path>& dirs);
+// The files that may hold the sound called `fileName`, in the order they are to be tried: in each
+// of `dirs`, the exact name first (no listing is needed for it, so a folder without read
+// permission works), then the names that differ from it only in ASCII case, smallest first (users
+// copy "语音文件.wav" as often as "语音文件.WAV"). Only regular files are given; a FIFO, device or
+// directory under any spelling is passed over without being opened. The folders are visited one
+// at a time, so a usable file in the first costs no listing of the others. Names with a
+// directory part are refused: only bare names are looked up.
+class SoundFileCandidates {
+ public:
+  SoundFileCandidates(std::string fileName, std::vector<std::filesystem::path> dirs);
 
-// Opens path (a sound theme's file) the same careful way: non-blocking, regular files only.
-UniqueFd openRegularFile(const std::filesystem::path& path);
+  // The next candidate, open for reading; an invalid fd when none is left.
+  UniqueFd next();
+
+ private:
+  bool refill();
+
+  std::string fileName_;
+  std::vector<std::filesystem::path> dirs_;
+  std::size_t nextDir_ = 0;
+  UniqueFd dirFd_;
+  std::vector<std::string> spellings_;  // still to try in the current folder, last one first
+  bool listed_ = false;                 // the current folder's other spellings were added
+};
 
 // True when two names are equal with ASCII letters compared case-insensitively; other bytes
 // (the Chinese characters of the name, in UTF-8) must match exactly.

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
+
+#include "platform/sound/pulse/regular_file.h"
 
 namespace tonvela {
 namespace {
@@ -33,7 +34,11 @@ std::vector<std::string> splitList(std::string_view text, char separator) {
 std::optional<std::string> indexThemeValue(const std::vector<fs::path>& dataDirs,
                                            const std::string& theme, std::string_view key) {
   for (const auto& base : dataDirs) {
-    std::ifstream index(base / "sounds" / theme / "index.theme");
+    auto text = readSmallRegularFile(base / "sounds" / theme / "index.theme", kMaxThemeIndexBytes);
+    if (!text) {
+      continue;
+    }
+    std::istringstream index(*text);
     std::string line;
     bool inThemeGroup = false;
     while (std::getline(index, line)) {

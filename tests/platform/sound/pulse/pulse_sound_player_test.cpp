@@ -12,6 +12,7 @@
 #include <future>
 #include <numbers>
 #include <stop_token>
+#include <string_view>
 #include <thread>
 
 #include "core/voice_file.h"
@@ -34,12 +35,14 @@ struct Played {
   std::vector<double> envelope;
 };
 
-PulseSoundPlayer playerIn(const std::filesystem::path& dir) {
+PulseSoundPlayer playerSearching(std::vector<std::filesystem::path> dirs) {
   PulseSoundPlayer::Options options;
-  options.searchDirs = {dir};
+  options.searchDirs = std::move(dirs);
   options.themeDataDirs = std::vector<std::filesystem::path>{};  // no theme: the chime stands in
   return PulseSoundPlayer(options);
 }
+
+PulseSoundPlayer playerIn(const std::filesystem::path& dir) { return playerSearching({dir}); }
 
 Played playAndRecordOnce(PulseSoundPlayer& player, const std::string& name) {
   SinkRecorder recorder;
@@ -215,12 +218,16 @@ INSTANTIATE_TEST_SUITE_P(Wav, PlaysEachFormat, testing::ValuesIn(linuxWavFormats
 
 // Whatever stands under the name, when it cannot be played the call moves on to the default
 // sound (the built-in chime here, no theme being given) without waiting on the file.
-// Beyond what every backend meets: a FIFO (no writer: opening it must not block), and 400 KB
-// of 16-bit samples at 1 Hz, 55 hours of "sound" that would hold the window.
+// Beyond what every backend meets: a FIFO (no writer: opening it must not block), a header
+// announcing no frames at all, and 400 KB of 16-bit samples at 1 Hz, 55 hours of "sound" that
+// would hold the window.
 std::vector<BadFileCase> linuxBadFiles() {
   std::vector<BadFileCase> cases = badSoundFiles();
   cases.push_back(
       {"fifo", [](const std::filesystem::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); }});
+  cases.push_back({"no_frames", [](const std::filesystem::path& f) {
+                     writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, {});
+                   }});
   cases.push_back({"rate_1hz", [](const std::filesystem::path& f) {
                      writeSound(f, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100,
                                 std::vector<float>(200000, 0.3F));
@@ -245,6 +252,42 @@ TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(linuxBadFiles()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// An unusable file in an earlier folder (the current one, say) hides nothing: the first file
+// that decodes to a playable sound wins, wherever it lies, and the default sound plays only when
+// no folder holds one. One case of each way a file found can still be unusable: the decoder
+// refuses it, its rate or channels cannot be played, or it holds no frames.
+std::vector<BadFileCase> undecodableFiles() {
+  std::vector<BadFileCase> cases;
+  for (const BadFileCase& c : linuxBadFiles()) {
+    for (std::string_view name : {"garbage", "rate_999", "channels_300", "no_frames"}) {
+      if (name == c.name) cases.push_back(c);
+    }
+  }
+  return cases;
+}
+
+class PassesOverTheUnusableFile : public testing::TestWithParam<BadFileCase> {};
+
+TEST_P(PassesOverTheUnusableFile, ToTheUsableOneInALaterFolder) {
+  TempDir dir;
+  const auto current = dir.path() / "current", besideProgram = dir.path() / "program";
+  std::filesystem::create_directories(current);
+  std::filesystem::create_directories(besideProgram);
+  GetParam().make(current / kVoiceName);
+  writeBurstsWav(besideProgram / kVoiceName);
+  auto player = playerSearching({current, besideProgram});
+  const auto bursts = energyEnvelope(toneBursts(44100), 44100);
+
+  Played played = playAndRecord(player, bursts);
+
+  EXPECT_TRUE(played.result);
+  expectHeard(played, bursts);
+}
+
+INSTANTIATE_TEST_SUITE_P(EarlierFolder, PassesOverTheUnusableFile,
+                         testing::ValuesIn(undecodableFiles()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PulseSoundPlayer, MissingFilePlaysTheSoundThemesAlarm) {

@@ -1,5 +1,6 @@
 // Finding the sound file and the desktop's default sound: plain file system work, no server.
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -7,12 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "core/voice_file.h"
+#include "platform/sound/pulse/regular_file.h"
 #include "platform/sound/pulse/sound_file_lookup.h"
 #include "platform/sound/pulse/sound_theme.h"
 #include "tests/platform/sound/test_sounds.h"
@@ -36,25 +40,29 @@ std::string contentsOf(const UniqueFd& fd) {
   return text;
 }
 
+UniqueFd firstCandidate(const std::string& name, std::vector<fs::path> dirs) {
+  return SoundFileCandidates(name, std::move(dirs)).next();
+}
+
 TEST(SoundFileLookup, PicksTheFirstDirectoryHoldingAUsableFile) {
   TempDir tmp;
   fs::path first = tmp.path() / "first", second = tmp.path() / "second";
   fs::create_directories(first);
   writeText(second / kVoiceName, "second");
-  EXPECT_EQ(contentsOf(openSoundFile(kVoiceName, {first, second})), "second");
+  EXPECT_EQ(contentsOf(firstCandidate(kVoiceName, {first, second})), "second");
 
   writeText(first / kVoiceName, "first");
-  EXPECT_EQ(contentsOf(openSoundFile(kVoiceName, {first, second})), "first");
+  EXPECT_EQ(contentsOf(firstCandidate(kVoiceName, {first, second})), "first");
 }
 
 TEST(SoundFileLookup, MatchesTheNameWhateverTheCaseOfItsLatinLetters) {
   TempDir tmp;
   writeText(tmp.path() / "语音文件.wav", "lower");
-  EXPECT_EQ(contentsOf(openSoundFile(kVoiceName, {tmp.path()})), "lower");
+  EXPECT_EQ(contentsOf(firstCandidate(kVoiceName, {tmp.path()})), "lower");
 
   // An exact match wins over a case variant, whatever order the directory lists them in.
   writeText(tmp.path() / kVoiceName, "exact");
-  EXPECT_EQ(contentsOf(openSoundFile(kVoiceName, {tmp.path()})), "exact");
+  EXPECT_EQ(contentsOf(firstCandidate(kVoiceName, {tmp.path()})), "exact");
 }
 
 TEST(SoundFileLookup, ComparesNamesByAsciiCaseOnly) {
@@ -76,10 +84,29 @@ TEST(SoundFileLookup, PassesOverWhatIsNotARegularFileWithoutBlocking) {
   writeText(tmp.path() / "good" / kVoiceName, "good");
 
   auto start = std::chrono::steady_clock::now();
-  UniqueFd fd = openSoundFile(kVoiceName, {fifoDir, dirDir, devDir, tmp.path() / "good"});
+  UniqueFd fd = firstCandidate(kVoiceName, {fifoDir, dirDir, devDir, tmp.path() / "good"});
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   EXPECT_EQ(contentsOf(fd), "good");
-  EXPECT_FALSE(openSoundFile(kVoiceName, {fifoDir, dirDir, devDir}).valid());
+  EXPECT_FALSE(firstCandidate(kVoiceName, {fifoDir, dirDir, devDir}).valid());
+}
+
+// Every regular file under the name is a candidate in turn: the exact name, the other spellings
+// smallest first, then the next folders. So a file the player cannot use ends no search.
+TEST(SoundFileLookup, GivesEveryRegularFileInTurn) {
+  TempDir tmp;
+  fs::path first = tmp.path() / "first", second = tmp.path() / "second";
+  writeText(first / kVoiceName, "exact");
+  writeText(first / "语音文件.wav", "lower");
+  writeText(first / "语音文件.Wav", "mixed");
+  fs::create_directories(first / "语音文件.wAV");  // between the two, and no file
+  writeText(second / "语音文件.wav", "second");
+
+  SoundFileCandidates candidates(kVoiceName, {first, tmp.path() / "missing", second});
+  std::vector<std::string> seen;
+  for (UniqueFd fd = candidates.next(); fd.valid(); fd = candidates.next()) {
+    seen.push_back(contentsOf(fd));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"exact", "mixed", "lower", "second"}));
 }
 
 TEST(SoundFileLookup, LooksUpOnlyBareNames) {
@@ -87,7 +114,7 @@ TEST(SoundFileLookup, LooksUpOnlyBareNames) {
   writeText(tmp.path() / "sub" / kVoiceName, "nested");
   writeText(tmp.path() / kVoiceName, "top");
   for (std::string name : {"sub/语音文件.WAV", "../语音文件.WAV", "", ".", ".."}) {
-    EXPECT_FALSE(openSoundFile(name, {tmp.path() / "sub"}).valid()) << name;
+    EXPECT_FALSE(firstCandidate(name, {tmp.path() / "sub"}).valid()) << name;
   }
 }
 
@@ -119,6 +146,12 @@ TEST(SoundFileLookup, PassesOverAnUnusableSpellingToTheNextCandidate) {
          writeText(d / "语音文件.wav", "lower");
        },
        "lower"},
+      {"symlink to a regular file",
+       [](const fs::path& d) {
+         writeText(d / "take-3.wav", "linked");
+         fs::create_symlink("take-3.wav", d / kVoiceName);
+       },
+       "linked"},
       {"only unusable spellings: the next folder",
        [](const fs::path& d) {
          fs::create_directories(d / kVoiceName);
@@ -130,10 +163,66 @@ TEST(SoundFileLookup, PassesOverAnUnusableSpellingToTheNextCandidate) {
     TempDir tmp;
     c.makeFirst(tmp.path() / "first");
     writeText(tmp.path() / "second" / kVoiceName, "next folder");
-    EXPECT_EQ(contentsOf(openSoundFile(kVoiceName, {tmp.path() / "first", tmp.path() / "second"})),
+    EXPECT_EQ(contentsOf(firstCandidate(kVoiceName, {tmp.path() / "first", tmp.path() / "second"})),
               c.expected)
         << c.name;
   }
+}
+
+// Stands in for a device node, whose driver runs on any open (a serial port resets its line): a
+// FIFO with a writer blocked in its open, which returns as soon as anything opens the FIFO for
+// reading, even without blocking.
+class WatchedFifo {
+ public:
+  explicit WatchedFifo(fs::path path) : path_(std::move(path)) {
+    if (::mkfifo(path_.c_str(), 0600) != 0) return;
+    writer_ = std::thread([this] {
+      tid_ = static_cast<pid_t>(::syscall(SYS_gettid));
+      int fd = ::openat(AT_FDCWD, path_.c_str(), O_WRONLY | O_CLOEXEC);
+      if (fd >= 0) ::close(fd);
+    });
+    // Waited for, not timed: the writer must be in its open before anything is looked up.
+    for (int i = 0; i < 10000 && !writerWaiting(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  ~WatchedFifo() {
+    if (!writer_.joinable()) return;
+    int release = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    writer_.join();
+    if (release >= 0) ::close(release);
+  }
+
+  const fs::path& path() const { return path_; }
+  // The writer still sleeps in its open: nothing has opened the FIFO for reading since. A reader's
+  // open wakes it before that open returns, so no wait is needed to see it.
+  bool writerWaiting() const {
+    if (tid_ == 0) return false;
+    std::ifstream syscallFile("/proc/self/task/" + std::to_string(tid_) + "/syscall");
+    long number = -1;
+    syscallFile >> number;
+    return syscallFile && number == SYS_openat;
+  }
+
+ private:
+  fs::path path_;
+  std::atomic<pid_t> tid_{0};
+  std::thread writer_;
+};
+
+TEST(SoundFileLookup, NeverOpensADeviceANameLeadsTo) {
+  TempDir tmp;
+  WatchedFifo device(tmp.path() / "ttyS9");
+  ASSERT_TRUE(device.writerWaiting());
+  fs::path first = tmp.path() / "first";
+  fs::create_directories(first);
+  fs::create_symlink(device.path(), first / kVoiceName);
+  fs::create_symlink(device.path(), first / "语音文件.wav");
+  writeText(tmp.path() / "second" / kVoiceName, "second");
+
+  EXPECT_EQ(contentsOf(firstCandidate(kVoiceName, {first, tmp.path() / "second"})), "second");
+  EXPECT_FALSE(openRegularFile(first / kVoiceName).valid());  // the theme's sounds' way in
+  EXPECT_TRUE(device.writerWaiting()) << "the device behind the name was opened";
 }
 
 // Runs `body` in a child process with no effective capabilities, so even as root the file mode
@@ -179,7 +268,7 @@ TEST(SoundFileLookup, OpensTheExactNameInAFolderThatCannotBeListed) {
       ::closedir(listing);
       return std::string("the folder could be listed");
     }
-    return contentsOf(openSoundFile(kVoiceName, {locked, tmp.path() / "other"}));
+    return contentsOf(firstCandidate(kVoiceName, {locked, tmp.path() / "other"}));
   });
   ::chmod(locked.c_str(), 0755);
   EXPECT_EQ(seen, "exact");
@@ -289,6 +378,61 @@ TEST_F(SoundTheme, FollowsTheThemesDirectoriesAndInheritance) {
   auto own = sound("usr", "ocean", "wide", "complete.oga");
   EXPECT_EQ(findThemeSound(dataDirs(), "ocean"), own);
 }
+
+// Whatever stands under a theme's index.theme, the lookup returns at once: an index is read only
+// from a regular file (or a link to one) of at most kMaxThemeIndexBytes. Anything else counts as
+// no index, and the theme's default folders are searched.
+struct ThemeIndexCase {
+  const char* name;
+  void (*make)(const fs::path& index);
+  const char* foundIn;  // "wide" where the index was read, "stereo" where it counted as absent
+};
+
+const std::string kWideIndex = "[Sound Theme]\nDirectories=wide\n";
+
+// That index after a comment line making the file `size` bytes long.
+void writePaddedIndex(const fs::path& index, std::size_t size) {
+  writeText(index, std::string(size - kWideIndex.size() - 1, '#') + "\n" + kWideIndex);
+}
+
+class ThemeIndex : public SoundTheme, public testing::WithParamInterface<ThemeIndexCase> {};
+
+TEST_P(ThemeIndex, NeitherHoldsUpNorMisleadsTheLookup) {
+  fs::path themeDir = tmp_.path() / "usr/sounds/ocean";
+  fs::create_directories(themeDir);
+  GetParam().make(themeDir / "index.theme");
+  sound("usr", "ocean", "stereo", "complete.oga");
+  sound("usr", "ocean", "wide", "complete.oga");
+
+  auto start = std::chrono::steady_clock::now();
+  auto found = findThemeSound(dataDirs(), "ocean");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(found, themeDir / GetParam().foundIn / "complete.oga");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, ThemeIndex,
+    testing::Values(
+        ThemeIndexCase{"at_the_bound",
+                       [](const fs::path& i) { writePaddedIndex(i, kMaxThemeIndexBytes); }, "wide"},
+        ThemeIndexCase{"past_the_bound",
+                       [](const fs::path& i) { writePaddedIndex(i, kMaxThemeIndexBytes + 1); },
+                       "stereo"},
+        // 1 GiB of holes, then the index: nothing of it may be read.
+        ThemeIndexCase{"sparse_1gib",
+                       [](const fs::path& i) {
+                         writeText(i, "");
+                         fs::resize_file(i, std::uintmax_t{1} << 30);
+                         std::ofstream(i, std::ios::app) << "\n" << kWideIndex;
+                       },
+                       "stereo"},
+        ThemeIndexCase{"fifo", [](const fs::path& i) { ASSERT_EQ(::mkfifo(i.c_str(), 0600), 0); },
+                       "stereo"},
+        ThemeIndexCase{"urandom",
+                       [](const fs::path& i) { fs::create_symlink("/dev/urandom", i); }, "stereo"},
+        ThemeIndexCase{"zero", [](const fs::path& i) { fs::create_symlink("/dev/zero", i); },
+                       "stereo"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tonvela::test
