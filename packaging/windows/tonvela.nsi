@@ -45,8 +45,9 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "Tonvela developers"
 
 ; Asks a running Tonvela to close, as closing its window by hand does, and waits until it has
 ; ended: no window of it left and its program file free to be replaced, which it is not while the
-; program runs. After five seconds it gives up; whatever file then cannot be replaced or removed
-; fails the installation or the removal.
+; program runs. A process that has ended holds nothing more, its single-instance mutex included,
+; so this holds whether or not the program has one. After five seconds it gives up; whatever file
+; then cannot be replaced or removed fails the installation or the removal.
 !macro CLOSE_TONVELA_FUNCTION prefix
 Function ${prefix}CloseTonvela
   Push $0
