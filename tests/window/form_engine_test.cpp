@@ -13,10 +13,13 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_error_report.h"
 #include "tests/support/recording_sound.h"
-#include "tests/support/stuck_sound.h"
 #include "tests/window/fake_front_end.h"
 #include "window/event_boundary.h"
 #include "window/form_engine.h"
+
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+#include "tests/support/stuck_sound.h"
+#endif
 
 namespace tonvela {
 namespace {

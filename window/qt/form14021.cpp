@@ -6,17 +6,17 @@
 #include <QCoreApplication>
 #include <QIcon>
 #include <QPalette>
+#include <QPixmap>
 #include <QSignalBlocker>
 #include <chrono>
 #include <string_view>
 
+#include "resources/icons/tonvela-16.xpm"
+#include "resources/icons/tonvela-32.xpm"
 #include "window/form_design.h"
 #include "window/qt/drop_user_input.h"
 #include "window/qt/qt_design.h"
 #include "window/qt/song_font.h"
-
-// The icons live in the static library's resources, which the linker keeps only when asked.
-static void initIconResources() { Q_INIT_RESOURCE(tonvela); }
 
 namespace tonvela::qt {
 namespace {
@@ -83,11 +83,12 @@ QTimer* makeTimer1(QWidget* form, std::chrono::milliseconds period) {
   return timer;
 }
 
+// From the XPM drawings compiled in: no image reader, and so none of its plugins, is loaded for
+// the icon.
 QIcon programIcon() {
-  initIconResources();
   QIcon icon;
-  icon.addFile(QStringLiteral(":/icons/tonvela-32.xpm"), QSize(32, 32));
-  icon.addFile(QStringLiteral(":/icons/tonvela-16.xpm"), QSize(16, 16));
+  icon.addPixmap(QPixmap(tonvela_32));
+  icon.addPixmap(QPixmap(tonvela_16));
   return icon;
 }
 

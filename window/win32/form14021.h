@@ -10,6 +10,7 @@
 #include "platform/error_report.h"
 #include "platform/sound_player.h"
 #include "window/attention_on_silence.h"
+#include "window/event_boundary.h"
 #include "window/win32/win32_fonts.h"
 
 namespace tonvela::win32 {
