@@ -87,7 +87,10 @@ report() {
     awk -v p="$program" -v m="${med[$program]}" -v w="${bad[$program]}" -v b="${med[baseline]}" \
       -v u="$unit" -v s="$scale" -v limit="$kLimit" 'BEGIN {
         printf "  %-9s %8.1f / %8.1f %s", p, m / s, w / s, u
-        if (p != "baseline") printf "   ratio %.3f (target <= %s%s)", m / b, limit, m / b > limit ? ": OVER" : ""
+        if (p != "baseline") {
+          over = (m / b > limit) ? ": OVER" : ""
+          printf "   ratio %.3f (target <= %s%s)", m / b, limit, over
+        }
         printf "\n" }'
   done
 }
