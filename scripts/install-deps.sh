@@ -33,8 +33,9 @@ TEST_PACKAGES=(
   # the end-to-end run as a Wayland client: the weston compositor
   weston
   # the second-start and close-during-playback runs: a real window manager that brings a window
-  # forward, delivers Alt+F4 and shows the attention mark; x11-utils (above) gives xprop
-  openbox
+  # forward, delivers Alt+F4 and shows the attention mark; x11-utils (above) gives xprop; socat
+  # listens as another user where a start without a private runtime folder must not look
+  openbox socat
   # the .deb that CPack builds: dpkg-shlibdeps and the file command it calls, and the icon sizes
   # rendered from the SVG drawing
   dpkg-dev file librsvg2-bin

@@ -32,4 +32,25 @@ inline void reportUnhandled(const std::exception_ptr& error, ErrorReport& errorR
   }
 }
 
+// Runs one event's handler where it enters our code, the same in every front-end. Once the program
+// is ending no handler runs: events still queued must not run the reminder again. An error that
+// leaves the handler ends the program: `stopEvents` first (the report's message box runs an event
+// loop of its own, in which no further tick or edit may reach the reminder), then the report, then
+// `endProgram`.
+template <typename Handler, typename StopEvents, typename EndProgram>
+void deliver(bool& ending, ErrorReport& errorReport, Handler&& handler, StopEvents&& stopEvents,
+             EndProgram&& endProgram) noexcept {
+  if (ending) {
+    return;
+  }
+  const std::exception_ptr error = runAtEventBoundary(handler);
+  if (!error) {
+    return;
+  }
+  ending = true;
+  stopEvents();
+  reportUnhandled(error, errorReport);
+  endProgram();
+}
+
 }  // namespace tonvela

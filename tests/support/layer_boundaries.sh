@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks the layers' direction on what the compiler actually read: for every object of the
 # program's own targets, the headers it included (ninja's dependency log). The core and the
-# platform services reach no Qt, no sound library and no window; nothing outside a sound backend
-# reaches libpulse, libsndfile or that backend's internals, only its one public header
-# (platform/sound/pulse/pulse_sound_player.h, platform/sound/winmm/winmm_sound_player.h); the
-# sound seam's shared pieces (platform/sound/*.h) are for the backends alone.
+# platform services reach no Qt, no sound library and no window; the window's engine reaches no
+# toolkit and no front-end; nothing outside a sound backend reaches libpulse, libsndfile or that
+# backend's internals, only its one public header (platform/sound/pulse/pulse_sound_player.h,
+# platform/sound/winmm/winmm_sound_player.h); the sound seam's shared pieces (platform/sound/*.h)
+# are for the backends alone.
 #
 #   layer_boundaries.sh <ninja build dir>
 set -euo pipefail
@@ -30,6 +31,8 @@ ninja -C "$build" -t deps | awk '
     own_internal = (backend && index(dep, "/platform/sound/" substr(target, 15) "/") > 0)
     if (plain && dep ~ /[Qq]t[0-9A-Za-z]*\//) fail("Qt in a plain C++ layer")
     if (plain && dep ~ /(^|\/)window\//) fail("the window seen from below")
+    if (target == "tonvela_window_engine" && (dep ~ /[Qq]t[0-9A-Za-z]*\// || dep ~ /(^|\/)windows\.h$/ || dep ~ /(^|\/)window\/(qt|win32)\//))
+      fail("a toolkit in the window'"'"'s engine")
     if (target != "tonvela_sound_pulse" && sound_lib) fail("a sound library outside the sound backend")
     if (!backend && shared_piece) fail("the sound backends'"'"' shared pieces")
     if (!own_internal && backend_internal) fail("a sound backend'"'"'s internals")

@@ -6,19 +6,17 @@
 #include <QCoreApplication>
 #include <QIcon>
 #include <QPalette>
+#include <QPixmap>
 #include <QSignalBlocker>
 #include <chrono>
-#include <exception>
 #include <string_view>
 
-#include "platform/runtime_error.h"
-#include "window/event_boundary.h"
+#include "resources/icons/tonvela-16.xpm"
+#include "resources/icons/tonvela-32.xpm"
 #include "window/form_design.h"
+#include "window/qt/drop_user_input.h"
 #include "window/qt/qt_design.h"
 #include "window/qt/song_font.h"
-
-// The icons live in the static library's resources, which the linker keeps only when asked.
-static void initIconResources() { Q_INIT_RESOURCE(tonvela); }
 
 namespace tonvela::qt {
 namespace {
@@ -85,11 +83,12 @@ QTimer* makeTimer1(QWidget* form, std::chrono::milliseconds period) {
   return timer;
 }
 
+// From the XPM drawings compiled in: no image reader, and so none of its plugins, is loaded for
+// the icon.
 QIcon programIcon() {
-  initIconResources();
   QIcon icon;
-  icon.addFile(QStringLiteral(":/icons/tonvela-32.xpm"), QSize(32, 32));
-  icon.addFile(QStringLiteral(":/icons/tonvela-16.xpm"), QSize(16, 16));
+  icon.addPixmap(QPixmap(tonvela_32));
+  icon.addPixmap(QPixmap(tonvela_16));
   return icon;
 }
 
@@ -103,100 +102,82 @@ Form14021::Form14021(const Clock& clock, SoundPlayer& sound, ErrorReport& errorR
       Label1(makeLabel1(this)),
       Text1(makeText1(this)),
       Timer1(makeTimer1(this, tickPeriod)),
-      sound_(sound),
-      reminder_(clock, sound_),
-      errorReport_(errorReport),
-      tickPeriod_(tickPeriod) {
+      heldBoxes_(Text1),
+      engine_(clock, sound, errorReport, *this, tickPeriod) {
   setWindowTitle(fromUtf8(design::kCaption));
   setWindowIcon(programIcon());
   setFixedSize(twipsToPixels(design::kClientWidthTwips), twipsToPixels(design::kClientHeightTwips));
   Text1[0]->setFocus();
-
-  sound_.onNothingPlayed = [this] { askForAttention(); };
-  deliver([this] { reminder_.Form_Load(); });
+  engine_.load();
   wireEvents();
-  if (!ended_) {
-    Timer1->start();
-  }
 }
 
 void Form14021::wireEvents() {
   for (std::size_t i = 0; i < Text1.size(); ++i) {
     const auto index = static_cast<std::int16_t>(i);
     connect(Text1[i], &QLineEdit::textChanged, this, [this, index](const QString& text) {
-      deliver([this, index, &text] {
-        const QByteArray utf8 = text.toUtf8();
-        reminder_.Text1_Change(
-            index, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
-      });
+      const QByteArray utf8 = text.toUtf8();
+      if (!engine_.boxChanged(
+              index, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())))) {
+        heldBoxes_.putBack(static_cast<std::size_t>(index));
+      }
     });
   }
-  connect(Timer1, &QTimer::timeout, this, &Form14021::onTick);
-}
-
-// While the voice plays the event loop runs, but a tick must not: the reminder handles one event
-// at a time. Ticks falling due meanwhile are held back, and, as when a blocking call held the
-// thread, they are not caught up: one overdue tick comes as soon as the voice has ended, and the
-// period restarts from that moment. So a voice longer than a minute costs the minutes it covers
-// except one, and the reminder never fires a burst of catch-up ticks.
-void Form14021::onTick() {
-  if (Timer1->intervalAsDuration() != tickPeriod_) {
-    Timer1->start(tickPeriod_);  // this was the overdue tick
-  }
-  const auto nextDue = std::chrono::steady_clock::now() + tickPeriod_;
-  {
+  // Ticks falling due while the voice plays reach no one: the engine drops them anyway, and
+  // nothing else listening to Timer1 sees a tick the reminder did not get.
+  connect(Timer1, &QTimer::timeout, this, [this] {
     const QSignalBlocker holdTicks(Timer1);
-    deliver([this] { reminder_.Timer1_Timer(); });
-  }
-  if (!ended_ && std::chrono::steady_clock::now() >= nextDue) {
-    Timer1->start(std::chrono::milliseconds(0));
-  }
+    engine_.tick();
+  });
 }
 
-// A close, from the title bar, Alt+F4 or a termination signal, wins over a voice in progress:
-// the voice stops, and neither Timer1 nor a tick already queued may start another one. The
-// event is accepted, so Qt ends the program as for any last window closed.
+// Accepted, so Qt ends the program with status 0 as for any last window closed.
 void Form14021::closeEvent(QCloseEvent* event) {
-  ended_ = true;
-  Timer1->stop();
-  sound_.stopForGood();
+  engine_.close();
   event->accept();
 }
 
-// Nothing at all could sound: the taskbar entry asks for the user's eye instead (the window
-// manager marks it demanding attention until the window is activated).
-void Form14021::askForAttention() {
-  if (!ended_) {
-    QApplication::alert(this);
+void Form14021::pumpUntil(const std::atomic<bool>& finished) noexcept {
+  heldBoxes_.hold();
+  {
+    const DropUserInput dropInput;
+    QEventLoop loop;
+    {
+      const std::lock_guard lock(pumpMutex_);
+      pump_ = &loop;
+    }
+    // Set before the flag is read: a worker that finishes in between finds the loop to wake.
+    if (!finished) {
+      // Also ends when the application quits (the window was closed).
+      loop.exec();
+    }
+    const std::lock_guard lock(pumpMutex_);
+    pump_ = nullptr;
+  }
+  heldBoxes_.release();
+}
+
+void Form14021::wakePump() noexcept {
+  const std::lock_guard lock(pumpMutex_);
+  if (pump_ != nullptr) {
+    // Queued to the loop's thread; dropped with the loop if it has gone meanwhile.
+    QMetaObject::invokeMethod(pump_, &QEventLoop::quit, Qt::QueuedConnection);
   }
 }
 
-template <typename Handler>
-void Form14021::deliver(Handler&& handler) noexcept {
-  if (ended_) {
-    return;  // the program is ending; events still queued must not run the reminder again
-  }
-  const std::exception_ptr error = runAtEventBoundary(handler);
-  if (!error) {
-    return;
-  }
-  // Stop first: the report's message box runs an event loop of its own, in which no further tick
-  // or edit may reach the reminder.
-  ended_ = true;
-  Timer1->stop();
-  report(error);
-  endProgram();
-}
+// The window manager marks the taskbar entry as demanding attention until the window is
+// activated.
+void Form14021::askForAttention() { QApplication::alert(this); }
 
-void Form14021::report(const std::exception_ptr& error) noexcept {
-  reportUnhandled(error, errorReport_);
-}
+void Form14021::startTimer1(std::chrono::milliseconds period) { Timer1->start(period); }
 
-void Form14021::endProgram() noexcept {
+void Form14021::stopTimer1() { Timer1->stop(); }
+
+void Form14021::endProgram(int status) {
   hide();
   // Queued, so it also ends a program whose event loop has not started yet (an error at load).
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [] { QCoreApplication::exit(kUnhandledErrorExitStatus); },
+      QCoreApplication::instance(), [status] { QCoreApplication::exit(status); },
       Qt::QueuedConnection);
 }
 

@@ -9,7 +9,8 @@
 #include "window/qt/form14021.h"
 #include "window/qt/message_box_error_report.h"
 #include "window/qt/qt_translations.h"
-#include "window/qt/single_instance.h"
+#include "window/qt/runtime_dir_instance.h"
+#include "window/single_instance.h"
 
 namespace {
 
@@ -24,8 +25,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(fromUtf8(tonvela::kProgramName));
   QApplication::setApplicationVersion(fromUtf8(tonvela::kProgramVersion));
   QApplication::setDesktopFileName(fromUtf8(tonvela::kProgramId));
-  tonvela::qt::SingleInstance instance;
-  if (instance.handedOffToRunning()) {
+  tonvela::qt::RuntimeDirInstance instance;
+  if (tonvela::startInstance(instance) == tonvela::InstanceStart::HandedOver) {
     return 0;
   }
   tonvela::qt::installQtTranslations(app);
@@ -35,8 +36,7 @@ int main(int argc, char** argv) {
   tonvela::qt::MessageBoxErrorReport errorReport;
   tonvela::qt::Form14021 form(clock, sound, errorReport);
   QApplication::setWindowIcon(form.windowIcon());
-  QObject::connect(&instance, &tonvela::qt::SingleInstance::activationRequested, &form,
-                   [&form] { tonvela::qt::bringToFront(form); });
+  instance.onComeForward = [&form] { tonvela::qt::bringToFront(form); };
   tonvela::qt::CloseOnSignal closeOnSignal(form);
   form.show();
   return QApplication::exec();

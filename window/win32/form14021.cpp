@@ -105,7 +105,10 @@ void place(HWND control, const TwipsRect& rect, UINT dpi) {
 
 Form14021::Form14021(const Clock& clock, SoundPlayer& sound, ErrorReport& errorReport,
                      UINT tickMillis)
-    : sound_(sound), errorReport_(errorReport), reminder_(clock, sound_), tickMillis_(tickMillis) {
+    : sound_(sound, [this] { flashTaskbarButton(); }),
+      errorReport_(errorReport),
+      reminder_(clock, sound_),
+      tickMillis_(tickMillis) {
   for (std::size_t i = 0; i < boxBrushes_.size(); ++i) {
     boxBrushes_[i] = CreateSolidBrush(design::kText1[i].backBgr);
   }
@@ -133,7 +136,6 @@ bool Form14021::create(HINSTANCE instance, int showCommand) {
   if (window_ == nullptr) {
     return false;
   }
-  sound_.setWindow(window_);
   createControls(instance);
   applyDpi(dpiOf(window_));
   deliver([this] { reminder_.Form_Load(); });
@@ -296,30 +298,34 @@ LRESULT Form14021::boxColours(HDC dc, HWND box) {
 
 template <typename Handler>
 void Form14021::deliver(Handler&& handler) noexcept {
-  if (ended_) {
-    return;  // the program is ending; messages still queued must not run the reminder again
-  }
-  const std::exception_ptr error = runAtEventBoundary(handler);
-  if (!error) {
-    return;
-  }
-  // Stop first: the report's message box runs a message loop of its own, in which no further
-  // tick or edit may reach the reminder.
-  ended_ = true;
-  exitStatus_ = kUnhandledErrorExitStatus;
-  if (window_ != nullptr) {
-    KillTimer(window_, kTimer1Id);
-  }
-  report(error);
-  if (window_ != nullptr) {
-    DestroyWindow(window_);
-  } else {
-    PostQuitMessage(exitStatus_);
-  }
+  tonvela::deliver(
+      ended_, errorReport_, handler,
+      [this] {
+        if (window_ != nullptr) {
+          KillTimer(window_, kTimer1Id);
+        }
+      },
+      [this] {
+        exitStatus_ = kUnhandledErrorExitStatus;
+        if (window_ != nullptr) {
+          DestroyWindow(window_);
+        } else {
+          PostQuitMessage(exitStatus_);
+        }
+      });
 }
 
-void Form14021::report(const std::exception_ptr& error) noexcept {
-  reportUnhandled(error, errorReport_);
+// Nothing at all could be played: the taskbar button flashes until the user brings the window up,
+// so a reminder that could not be heard is still seen.
+void Form14021::flashTaskbarButton() {
+  if (window_ == nullptr) {
+    return;
+  }
+  FLASHWINFO flash{};
+  flash.cbSize = sizeof flash;
+  flash.hwnd = window_;
+  flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
+  FlashWindowEx(&flash);
 }
 
 int Form14021::run() {

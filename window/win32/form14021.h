@@ -9,8 +9,8 @@
 #include "platform/clock.h"
 #include "platform/error_report.h"
 #include "platform/sound_player.h"
+#include "window/attention_on_silence.h"
 #include "window/event_boundary.h"
-#include "window/win32/flash_on_silence.h"
 #include "window/win32/win32_fonts.h"
 
 namespace tonvela::win32 {
@@ -53,9 +53,9 @@ class Form14021 {
   // Runs one event's handler; an error leaving it ends the program after its report.
   template <typename Handler>
   void deliver(Handler&& handler) noexcept;
-  void report(const std::exception_ptr& error) noexcept;
+  void flashTaskbarButton();
 
-  FlashOnSilence sound_;
+  AttentionOnSilence sound_;
   ErrorReport& errorReport_;
   Reminder reminder_;
   UINT tickMillis_;

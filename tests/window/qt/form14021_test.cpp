@@ -19,6 +19,7 @@
 #include "tests/support/recording_sound.h"
 #include "tests/window/qt/form_child.h"
 #include "tests/window/qt/tick_counter.h"
+#include "window/event_boundary.h"
 #include "window/qt/form14021.h"
 #include "window/qt/qt_translations.h"
 #include "window/qt/song_font.h"

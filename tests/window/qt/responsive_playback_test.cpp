@@ -1,16 +1,25 @@
 // The window while a voice plays: it keeps painting and running its event loop, input to the
-// boxes is dropped, and a close (or a termination signal) stops the voice at once with no
-// reminder after it. The sound is a fake that blocks until its length is up or it is stopped.
+// boxes is dropped and leaves them as they were, and a close (or a termination signal) stops the
+// voice at once with no reminder after it, even when the player is stuck. The sound is a fake that
+// blocks until its length is up or it is stopped, or one stuck in a system call.
+#include <QAccessible>
 #include <QApplication>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "tests/support/blocking_sound.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_error_report.h"
+#include "tests/support/stuck_sound.h"
 #include "window/qt/close_on_signal.h"
 #include "window/qt/form14021.h"
 
@@ -21,6 +30,11 @@ using namespace std::chrono_literals;
 using fakes::BlockingSound;
 
 constexpr auto kTickPeriod = 20ms;
+
+// The test binary runs itself with this argument to watch the real event loop end the program
+// while the player is stuck, which a test process could not survive.
+constexpr const char* kStuckChildArgument = "--stuck-player-child";
+constexpr const char* kStuckAndResponsive = "responsive while the player is stuck";
 
 // A window whose every tick plays, with a sound of the given length.
 struct PlayingForm {
@@ -77,6 +91,82 @@ class PaintCounter final : public QObject {
   int count_ = 0;
 };
 
+// Counts the presses and releases that reach a widget.
+class PressCounter final : public QObject {
+ public:
+  explicit PressCounter(QWidget& widget) { widget.installEventFilter(this); }
+  int presses = 0;
+  int releases = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    presses += event->type() == QEvent::MouseButtonPress ? 1 : 0;
+    releases += event->type() == QEvent::MouseButtonRelease ? 1 : 0;
+    return false;
+  }
+};
+
+// What the user and their tools can do to a box, each as it reaches the box for real: the mouse
+// through the window, the rest as the input method, the drag source or the accessibility layer
+// deliver it.
+QPoint inWindow(QLineEdit* box) { return box->mapTo(box->window(), QPoint(3, box->height() / 2)); }
+void press(QLineEdit* box) {
+  QTest::mousePress(box->window()->windowHandle(), Qt::LeftButton, {}, inWindow(box));
+}
+void release(QLineEdit* box) {
+  QTest::mouseRelease(box->window()->windowHandle(), Qt::LeftButton, {}, inWindow(box));
+}
+void inputMethod(QLineEdit* box, const QString& preedit, const QString& commit) {
+  QInputMethodEvent event(preedit, {});
+  event.setCommitString(commit);
+  QCoreApplication::sendEvent(box, &event);
+}
+void drop(QLineEdit* box, const QString& text) {
+  QMimeData data;
+  data.setText(text);
+  const QPoint at(3, box->height() / 2);
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(box, &enter);
+  QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(box, &dropped);
+}
+void accessibleEdit(QLineEdit* box, const QString& text) {
+  QAccessible::queryAccessibleInterface(box)->setText(QAccessible::Value, text);
+}
+
+struct BoxState {
+  QString text;
+  int cursor;
+  int selectionStart;
+  int selectionLength;
+  bool operator==(const BoxState&) const = default;
+};
+BoxState stateOf(const QLineEdit* box) {
+  return {box->text(), box->cursorPosition(), box->selectionStart(), box->selectionLength()};
+}
+
+// Prints the line once the player is stuck and the window's event loop still runs; ended by a
+// termination signal, as a session ends it.
+int runStuckChild(int argc, char** argv) {
+  QApplication app(argc, argv);
+  fakes::StuckSound sound;
+  fakes::FakeClock clock(9);
+  fakes::RecordingErrorReport errors;
+  Form14021 form(clock, sound, errors, kTickPeriod);
+  form.Text1[0]->setText(QStringLiteral("1"));
+  const CloseOnSignal closeOnSignal(form);
+  form.show();
+  QTimer heartbeat;
+  QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+    if (sound.stuck) {
+      std::puts(kStuckAndResponsive);
+      std::fflush(stdout);
+    }
+  });
+  heartbeat.start(kTickPeriod);
+  return QApplication::exec();
+}
+
 }  // namespace
 
 class ResponsivePlaybackTest : public QObject {
@@ -86,6 +176,9 @@ class ResponsivePlaybackTest : public QObject {
   void closeStopsTheVoiceAndNoReminderFollows();
   void windowPaintsWhileTheVoicePlays();
   void inputDuringTheVoiceIsDroppedNotDeferred();
+  void boxesStayAsTheyWereThroughTheVoice_data();
+  void boxesStayAsTheyWereThroughTheVoice();
+  void aSignalEndsTheProgramEvenWhenThePlayerIsStuck();
 };
 
 void ResponsivePlaybackTest::closeStopsTheVoiceAndNoReminderFollows() {
@@ -159,9 +252,97 @@ void ResponsivePlaybackTest::inputDuringTheVoiceIsDroppedNotDeferred() {
   QCOMPARE(fixture.form.reminder().state().DayInterval, 12);
 }
 
+// Whatever was half done to a box when the voice began, and whatever reaches it during the voice,
+// the box is the same after the voice as when it began, and clean: a press has had its release,
+// no unfinished input-method text is left on screen, and it takes input again.
+struct BoxCase {
+  const char* name;
+  std::function<void(QLineEdit*)> before;  // just before the voice
+  std::function<void(QLineEdit*)> during;
+  bool looksAsBeforeAll;  // nothing of `before` may remain on screen after the voice
+};
+const std::vector<BoxCase>& boxCases() {
+  static const std::vector<BoxCase> cases{
+      {"a press just before the voice, released during it", press, release, false},
+      {"an input method's unfinished text",
+       [](QLineEdit* box) { inputMethod(box, QStringLiteral("5"), {}); },
+       [](QLineEdit* box) { inputMethod(box, {}, QStringLiteral("5")); }, true},
+      {"a drop", nullptr, [](QLineEdit* box) { drop(box, QStringLiteral("7")); }, true},
+      {"an accessibility edit", nullptr,
+       [](QLineEdit* box) { accessibleEdit(box, QStringLiteral("7")); }, true},
+  };
+  return cases;
+}
+
+void ResponsivePlaybackTest::boxesStayAsTheyWereThroughTheVoice_data() {
+  QTest::addColumn<int>("row");
+  for (std::size_t row = 0; row < boxCases().size(); ++row) {
+    QTest::newRow(boxCases()[row].name) << static_cast<int>(row);
+  }
+}
+
+void ResponsivePlaybackTest::boxesStayAsTheyWereThroughTheVoice() {
+  QFETCH(int, row);
+  const BoxCase& c = boxCases()[static_cast<std::size_t>(row)];
+  QApplication::setCursorFlashTime(0);  // a steady text cursor, for pictures of the box
+  PlayingForm fixture(300ms);
+  fixture.form.Timer1->stop();  // no voice until the box is set up
+  QVERIFY(QTest::qWaitForWindowActive(&fixture.form));
+  QLineEdit* box = fixture.form.Text1[0];
+  const PressCounter presses(*box);
+  const QImage beforeAll = box->grab().toImage();
+  if (c.before) {
+    c.before(box);
+    QVERIFY2(!c.looksAsBeforeAll || box->grab().toImage() != beforeAll, c.name);
+  }
+  BoxState atVoice{};
+  DuringPlayback during(fixture.sound, [&] {
+    atVoice = stateOf(box);
+    c.during(box);
+  });
+  fixture.form.Timer1->start();
+  QTRY_VERIFY2_WITH_TIMEOUT(fixture.sound.finished() >= 1, c.name, 5000);
+  QVERIFY2(during.done(), c.name);
+  QTest::qWait(50);  // anything held back would be delivered now
+  const QByteArray where = QByteArray(c.name) + ": \"" + box->text().toUtf8() + "\"";
+  QVERIFY2(stateOf(box) == atVoice, where);
+  QVERIFY2(box->text() == QStringLiteral("1"), where);
+  QVERIFY2(fixture.form.reminder().state().DayInterval == 1, where);
+  QVERIFY2(presses.releases == presses.presses, where + " lost the release of its press");
+  QVERIFY2(!c.looksAsBeforeAll || box->grab().toImage() == beforeAll, where + " looks changed");
+  QVERIFY2(!box->isReadOnly() && box->acceptDrops(), where);
+  QVERIFY(fixture.errors.reported.empty());
+}
+
+// A player stuck in a system call cannot be stopped: the window still answers, and a termination
+// signal still ends the program with status 0, without waiting for the player.
+void ResponsivePlaybackTest::aSignalEndsTheProgramEvenWhenThePlayerIsStuck() {
+  QProcess child;
+  child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kStuckChildArgument)});
+  QVERIFY(child.waitForStarted());
+  QByteArray out;
+  while (!out.contains(kStuckAndResponsive) && child.state() == QProcess::Running &&
+         child.waitForReadyRead(10000)) {
+    out += child.readAllStandardOutput();
+  }
+  QVERIFY2(out.contains(kStuckAndResponsive), out.constData());
+  ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+  const bool ended = child.waitForFinished(5000);
+  if (!ended) {
+    child.kill();
+    child.waitForFinished();
+  }
+  QVERIFY2(ended, "still running 5 s after SIGTERM");
+  QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(child.exitCode(), 0);
+}
+
 }  // namespace tonvela::qt::test
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], tonvela::qt::test::kStuckChildArgument) == 0) {
+    return tonvela::qt::test::runStuckChild(argc, argv);
+  }
   QApplication app(argc, argv);
   tonvela::qt::test::ResponsivePlaybackTest test;
   return QTest::qExec(&test, argc, argv);

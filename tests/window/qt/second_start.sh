@@ -3,6 +3,10 @@
 # with status 0, and the running window comes to the front and takes the focus from the window
 # that had it. After the running instance is killed (leaving its socket and lock behind), a new
 # start still opens its window; a start for another user's runtime dir is a reminder of its own.
+# What a crash or another user leaves behind never keeps a start from its window: an empty lock
+# is taken over, a FIFO at the lock's name is passed by, and without a private runtime folder a
+# start runs alone, whatever another user listens on in the shared temporary folder (run as root:
+# the other user is `nobody`).
 #
 #   second_start.sh <path to tonvela>
 set -euo pipefail
@@ -46,10 +50,31 @@ wait_for_window() {
 }
 
 # Starts tonvela in the background; sets started_pid.
+tonvela_pids=()
 start_tonvela() {
   "$program" 2>"$work/tonvela-$1.err" &
   started_pid=$!
   pids+=("$started_pid")
+  tonvela_pids+=("$started_pid")
+}
+
+# Ends every tonvela started so far and waits for their windows to go.
+end_every_tonvela() {
+  for pid in "${tonvela_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for _ in $(seq 200); do
+    [[ -z $(windows) ]] && return 0
+    sleep 0.05
+  done
+  fail "windows left after ending every tonvela"
+}
+
+# Waits until exactly $1 windows are open; fails with $2 otherwise.
+expect_windows() {
+  for _ in $(seq 200); do
+    [[ $(windows | wc -l) -eq $1 ]] && break
+    sleep 0.05
+  done
+  [[ $(windows | wc -l) -eq $1 ]] || fail "$2: $(windows | wc -l) windows, not $1"
 }
 
 # Of the given windows, the one in front: the window manager lists its windows back to front.
@@ -166,4 +191,71 @@ for pid in "${racers[@]}"; do
   wait "$pid" || status=$?
   ((status == 0)) || fail "of the starts at once, one ended with status $status"
 done
-echo "PASS: one reminder per runtime dir"
+echo "starts at the same moment: one window"
+
+end_every_tonvela
+
+# A crash between creating the lock and writing it leaves it empty: the next start still becomes
+# the one instance, and a start after it hands over to it.
+XDG_RUNTIME_DIR=$work/stale-runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+: >"$XDG_RUNTIME_DIR/org.tonvela.Tonvela.lock"
+start_tonvela stale-lock
+expect_windows 1 "a start over an empty lock"
+status=0
+timeout 10 "$program" 2>"$work/tonvela-after-stale.err" || status=$?
+((status == 0)) || fail "a start after the one over an empty lock ended with status $status"
+sleep 0.5
+expect_windows 1 "a start after the one over an empty lock"
+echo "an empty lock left behind was taken over, and the next start handed over"
+end_every_tonvela
+
+# Whatever stands at the lock's name is never opened as a lock: a FIFO there must not hold the
+# start, which runs alone.
+XDG_RUNTIME_DIR=$work/fifo-runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+mkfifo "$XDG_RUNTIME_DIR/org.tonvela.Tonvela.lock"
+start_tonvela fifo-lock
+expect_windows 1 "a start with a FIFO at the lock's name"
+echo "a FIFO at the lock's name held nothing up"
+end_every_tonvela
+
+# No private runtime folder at all. Another user made the folder Qt would fall back to in the
+# shared temporary folder, and listens on a socket where a start without a runtime folder would
+# look. The start must not hand over to it: it opens its own window and keeps it, and that user
+# hears nothing of it.
+# Only root can act as another user.
+if ((EUID == 0)); then
+  shared=$work/shared-tmp
+  mkdir -m 1777 "$shared"
+  chmod 711 "$work"
+  setpriv --reuid=nobody --regid=nogroup --clear-groups mkdir -m 700 "$shared/runtime-$(id -un)"
+  setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    socat -d -d UNIX-LISTEN:"$shared/org.tonvela.Tonvela",mode=777,fork SYSTEM:true \
+    2>"$work/listener.log" &
+  pids+=("$!")
+  for _ in $(seq 100); do
+    [[ -S $shared/org.tonvela.Tonvela ]] && break
+    sleep 0.05
+  done
+  [[ -S $shared/org.tonvela.Tonvela ]] || fail "the other user's listener did not start"
+  mkdir "$work/cwd"
+  touch "$work/before-no-runtime-start"
+  unset XDG_RUNTIME_DIR
+  export TMPDIR=$shared
+  cd "$work/cwd"
+  start_tonvela no-runtime-dir
+  cd - >/dev/null
+  unset TMPDIR
+  expect_windows 1 "a start without a private runtime folder"
+  sleep 2
+  kill -0 "$started_pid" 2>/dev/null || fail "the start without a runtime folder ended"
+  expect_windows 1 "2 s after a start without a private runtime folder"
+  ! grep -q "accepting connection" "$work/listener.log" || fail "the other user's socket was contacted"
+  left=$(find "$shared" "$work/cwd" -newer "$work/before-no-runtime-start" -not -type d)
+  [[ -z $left ]] || fail "files left in shared places: $left"
+  echo "without a private runtime folder the start ran alone, and told the other user nothing"
+else
+  echo "SKIP: another user's socket in the shared temporary folder (needs root)"
+fi
+echo "PASS: one reminder per runtime dir, and nothing left behind keeps a start from its window"
