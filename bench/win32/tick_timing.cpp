@@ -71,7 +71,7 @@ int main() {
   NineOClock clock;
   StampingSound sound;
   tonvela::win32::MessageBoxErrorReport errorReport;
-  tonvela::win32::Form14021 form(clock, sound, errorReport, kPeriodMs);
+  tonvela::win32::Form14021 form(clock, sound, errorReport, std::chrono::milliseconds(kPeriodMs));
   sound.loaded = Clock::now();  // Timer1 is set as create() loads the form
   if (!form.create(GetModuleHandleW(nullptr), SW_SHOWNORMAL)) {
     return 1;

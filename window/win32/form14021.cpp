@@ -1,22 +1,19 @@
 #include "window/win32/form14021.h"
 
 #include <algorithm>
-#include <exception>
 #include <string>
-#include <string_view>
 #include <tuple>
 #include <vector>
 
-#include "platform/runtime_error.h"
+#include "platform/program_identity.h"
 #include "platform/win_text.h"
-#include "window/event_boundary.h"
 #include "window/form_design.h"
 #include "window/win32/dpi_scale.h"
+#include "window/win32/window_text.h"
 
 namespace tonvela::win32 {
 namespace {
 
-constexpr wchar_t kClassName[] = L"Tonvela.Form14021";
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr int kLabelIdBase = 200;
 constexpr int kBoxIdBase = 100;
@@ -53,9 +50,9 @@ SIZE windowSizeForClient(int width, int height, UINT dpi) {
   return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
-bool registerClass(HINSTANCE instance, WNDPROC procedure) {
+bool registerClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure) {
   WNDCLASSEXW windowClass{};
-  if (GetClassInfoExW(instance, kClassName, &windowClass)) {
+  if (GetClassInfoExW(instance, className, &windowClass)) {
     return true;
   }
   windowClass.cbSize = sizeof windowClass;
@@ -68,7 +65,7 @@ bool registerClass(HINSTANCE instance, WNDPROC procedure) {
                                                       GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  windowClass.lpszClassName = kClassName;
+  windowClass.lpszClassName = className;
   return RegisterClassExW(&windowClass) != 0;
 }
 
@@ -103,12 +100,14 @@ void place(HWND control, const TwipsRect& rect, UINT dpi) {
 
 }  // namespace
 
+UINT Form14021::comeForwardMessage() {
+  static const UINT message = RegisterWindowMessageW((widen(kProgramId) + L".ComeForward").c_str());
+  return message;
+}
+
 Form14021::Form14021(const Clock& clock, SoundPlayer& sound, ErrorReport& errorReport,
-                     UINT tickMillis)
-    : sound_(sound, [this] { flashTaskbarButton(); }),
-      errorReport_(errorReport),
-      reminder_(clock, sound_),
-      tickMillis_(tickMillis) {
+                     std::chrono::milliseconds tickPeriod)
+    : engine_(clock, sound, errorReport, *this, tickPeriod) {
   for (std::size_t i = 0; i < boxBrushes_.size(); ++i) {
     boxBrushes_[i] = CreateSolidBrush(design::kText1[i].backBgr);
   }
@@ -126,7 +125,7 @@ Form14021::~Form14021() {
 }
 
 bool Form14021::create(HINSTANCE instance, int showCommand) {
-  if (!registerClass(instance, &Form14021::windowProc)) {
+  if (!pump_.usable() || !registerClass(instance, kClassName, &Form14021::windowProc)) {
     return false;
   }
   const std::wstring caption = widen(design::kCaption);
@@ -138,13 +137,15 @@ bool Form14021::create(HINSTANCE instance, int showCommand) {
   }
   createControls(instance);
   applyDpi(dpiOf(window_));
-  deliver([this] { reminder_.Form_Load(); });
-  SetTimer(window_, kTimer1Id, tickMillis_, nullptr);
+  engine_.load();
+  if (engine_.ending()) {
+    return false;  // Form_Load failed, was reported, and the window is gone
+  }
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
   lastFocus_ = boxes_[0];
   SetFocus(boxes_[0]);
-  return !ended_;
+  return true;
 }
 
 void Form14021::createControls(HINSTANCE instance) {
@@ -229,6 +230,10 @@ LRESULT CALLBACK Form14021::windowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 LRESULT Form14021::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (comeForwardMessage() != 0 && message == comeForwardMessage()) {
+    comeForward();
+    return 0;
+  }
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
@@ -243,15 +248,33 @@ LRESULT Form14021::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_TIMER:
       if (wParam == kTimer1Id) {
-        deliver([this] { reminder_.Timer1_Timer(); });
+        engine_.tick();
+      }
+      return 0;
+    case WM_CLOSE:
+      // The title bar, Alt+F4, the taskbar, taskkill without /F, the installer.
+      close();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // nothing to save: the session may end at once
+    case WM_ENDSESSION:
+      if (wParam) {
+        close();
       }
       return 0;
     case WM_CTLCOLOREDIT:
       return boxColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_CTLCOLORSTATIC:
-      SetTextColor(reinterpret_cast<HDC>(wParam), design::kLabelTextBgr);
-      SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+    case WM_CTLCOLORSTATIC: {
+      const auto dc = reinterpret_cast<HDC>(wParam);
+      const auto control = reinterpret_cast<HWND>(lParam);
+      // A box held read-only for the voice asks as a label does, and keeps its own colours.
+      if (control == boxes_[0] || control == boxes_[1]) {
+        return boxColours(dc, control);
+      }
+      SetTextColor(dc, design::kLabelTextBgr);
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
     case WM_SETFOCUS:
       // Back from another window: the box that had the focus gets it again.
       if (lastFocus_ != nullptr) {
@@ -281,12 +304,13 @@ LRESULT Form14021::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Form14021::boxChanged(int index) {
-  const int length = GetWindowTextLengthW(boxes_[static_cast<std::size_t>(index)]);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const int got = GetWindowTextW(boxes_[static_cast<std::size_t>(index)], text.data(), length + 1);
-  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-  const std::string utf8 = narrow(text);
-  deliver([this, index, &utf8] { reminder_.Text1_Change(static_cast<std::int16_t>(index), utf8); });
+  if (heldBoxes_.puttingBack()) {
+    return;
+  }
+  const auto i = static_cast<std::size_t>(index);
+  if (!engine_.boxChanged(static_cast<std::int16_t>(index), narrow(windowText(boxes_[i])))) {
+    heldBoxes_.putBack(i);
+  }
 }
 
 LRESULT Form14021::boxColours(HDC dc, HWND box) {
@@ -296,28 +320,41 @@ LRESULT Form14021::boxColours(HDC dc, HWND box) {
   return reinterpret_cast<LRESULT>(boxBrushes_[index]);
 }
 
-template <typename Handler>
-void Form14021::deliver(Handler&& handler) noexcept {
-  tonvela::deliver(
-      ended_, errorReport_, handler,
-      [this] {
-        if (window_ != nullptr) {
-          KillTimer(window_, kTimer1Id);
-        }
-      },
-      [this] {
-        exitStatus_ = kUnhandledErrorExitStatus;
-        if (window_ != nullptr) {
-          DestroyWindow(window_);
-        } else {
-          PostQuitMessage(exitStatus_);
-        }
-      });
+// The voice stops at once and no tick runs the reminder again; the window goes, which ends the
+// event loop with status 0, also from within the voice's wait.
+void Form14021::close() {
+  engine_.close();
+  if (window_ != nullptr) {
+    DestroyWindow(window_);
+  }
 }
+
+// A later start asked for this window: restored if minimised, shown in front and active. The
+// later start allowed this process the foreground; where the system still refuses it, the
+// taskbar button flashes instead.
+void Form14021::comeForward() {
+  if (IsIconic(window_)) {
+    ShowWindow(window_, SW_RESTORE);
+  }
+  ShowWindow(window_, SW_SHOW);
+  if (!SetForegroundWindow(window_)) {
+    askForAttention();
+  }
+}
+
+void Form14021::pumpUntil(const std::atomic<bool>& finished) noexcept {
+  heldBoxes_.hold();
+  pump_.pumpUntil(finished, window_);
+  if (window_ != nullptr) {
+    heldBoxes_.release();
+  }
+}
+
+void Form14021::wakePump() noexcept { pump_.wake(); }
 
 // Nothing at all could be played: the taskbar button flashes until the user brings the window up,
 // so a reminder that could not be heard is still seen.
-void Form14021::flashTaskbarButton() {
+void Form14021::askForAttention() {
   if (window_ == nullptr) {
     return;
   }
@@ -326,6 +363,28 @@ void Form14021::flashTaskbarButton() {
   flash.hwnd = window_;
   flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
   FlashWindowEx(&flash);
+}
+
+// A zero period ticks as soon as the loop is free: the system's shortest timer.
+void Form14021::startTimer1(std::chrono::milliseconds period) {
+  if (window_ != nullptr) {
+    SetTimer(window_, kTimer1Id, static_cast<UINT>(period.count()), nullptr);
+  }
+}
+
+void Form14021::stopTimer1() {
+  if (window_ != nullptr) {
+    KillTimer(window_, kTimer1Id);
+  }
+}
+
+void Form14021::endProgram(int status) {
+  exitStatus_ = status;
+  if (window_ != nullptr) {
+    DestroyWindow(window_);  // its WM_DESTROY posts the quit with this status
+  } else {
+    PostQuitMessage(status);
+  }
 }
 
 int Form14021::run() {
@@ -338,7 +397,7 @@ int Form14021::run() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return ended_ ? exitStatus_ : static_cast<int>(message.wParam);
+  return message.message == WM_QUIT ? static_cast<int>(message.wParam) : exitStatus_;
 }
 
 }  // namespace tonvela::win32

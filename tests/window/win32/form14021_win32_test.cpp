@@ -1,22 +1,28 @@
 // The Win32 window under Wine: its layout from the design table, its events reaching the
-// reminder, and its one exception boundary. The clock and the sound are fakes; the window,
-// its controls and its message loop are Windows' own.
+// reminder, its messages while the voice plays on a worker, its closes, and its one exception
+// boundary. The clock and the sound are fakes; the window, its controls and its message loops
+// are Windows' own.
 // windows.h first: the other Windows headers build on its types.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "core/voice_file.h"
 #include "platform/runtime_error.h"
 #include "platform/win_text.h"
+#include "tests/support/blocking_sound.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_error_report.h"
 #include "tests/support/recording_sound.h"
+#include "window/event_boundary.h"
 #include "window/form_design.h"
 #include "window/win32/dpi_scale.h"
 #include "window/win32/form14021.h"
@@ -60,7 +66,7 @@ class Win32Form : public ::testing::Test {
   FakeClock clock;
   RecordingSound sound;
   RecordingErrorReport errors;
-  Form14021 form{clock, sound, errors, 100};
+  Form14021 form{clock, sound, errors, std::chrono::milliseconds(100)};
 };
 
 // The design at the scales a display may have: 2865 x 1050 twips, fonts of 12 pt and 10.5 pt,
@@ -317,6 +323,151 @@ TEST_F(Win32Form, AnErrorInAHandlerIsReportedAndEndsTheProgramWithStatus1) {
   // The first tick raised the error; no further tick reached the reminder. (The fake keeps a
   // play only once it returns, so the one that raised is not among them.)
   EXPECT_TRUE(sound.plays.empty());
+}
+
+
+// Runs the window thread's messages while `notYet` holds, at most `limit`.
+void pumpWhile(const std::function<bool()>& notYet, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (notYet() && std::chrono::steady_clock::now() < deadline) {
+    MSG message{};
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+  }
+}
+
+bool readOnly(HWND box) { return (GetWindowLongW(box, GWL_STYLE) & ES_READONLY) != 0; }
+
+// The colour a box paints its background in, taken at its right end, where no digit is drawn.
+COLORREF backgroundOf(HWND box) {
+  RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  RECT client{};
+  GetClientRect(box, &client);
+  HDC dc = GetDC(box);
+  const COLORREF colour = GetPixel(dc, client.right - 3, client.bottom / 2);
+  ReleaseDC(box, dc);
+  return colour;
+}
+
+// The voice plays on a worker. Meanwhile the window answers other programs at once and paints,
+// and its boxes stay as they were: a press held when the voice began is released, typing, clicks
+// and another program's edit change nothing, and the boxes keep their colours though read-only.
+// Afterwards they take typing again.
+TEST_F(Win32Form, DuringTheVoiceTheWindowAnswersAndItsBoxesAreHeld) {
+  HWND box = form.box(0);
+  SetWindowTextW(box, L"1");
+  clock.set(10, 0);
+  SendMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));  // a drag-selection begins
+  ASSERT_EQ(GetCapture(), box);
+  struct {
+    bool answered = false;
+    std::wstring text;
+    bool readOnly = false;
+    COLORREF background = CLR_INVALID;
+  } during;
+  sound.whilePlaying = [&](int) {
+    // The user's input and other programs' messages, sent from outside the window's thread.
+    PostMessageW(box, WM_KEYDOWN, '7', 1);
+    PostMessageW(box, WM_CHAR, L'7', 1);
+    PostMessageW(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(box, WM_PASTE, 0, 0);
+    wchar_t caption[64] = {};
+    during.answered = SendMessageTimeoutW(form.window(), WM_GETTEXT, 64,
+                                          reinterpret_cast<LPARAM>(caption), SMTO_BLOCK, 5000,
+                                          nullptr) != 0;
+    SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"9"), SMTO_BLOCK, 5000,
+                        nullptr);
+    Sleep(300);  // the posted input reaches the window's loop meanwhile
+    during.text = textOf(box);
+    during.readOnly = readOnly(box);
+    during.background = backgroundOf(box);
+    clock.set(22, 0);  // the night's 25 minutes: no other voice for a while
+  };
+  pumpWhile([&] { return sound.plays.empty(); }, std::chrono::seconds(10));
+
+  ASSERT_EQ(sound.plays.size(), 1U);
+  EXPECT_TRUE(during.answered);
+  EXPECT_EQ(during.text, L"1");
+  EXPECT_TRUE(during.readOnly);
+  EXPECT_EQ(during.background, design::kText1[0].backBgr);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(textOf(box), L"1");
+  EXPECT_FALSE(readOnly(box));
+  EXPECT_EQ(form.reminder().state().DayInterval, 1);
+  EXPECT_TRUE(errors.reported.empty());
+
+  SendMessageW(box, EM_SETSEL, 0, -1);
+  SendMessageW(box, WM_CHAR, L'2', 1);
+  EXPECT_EQ(textOf(box), L"2");
+  EXPECT_EQ(form.reminder().state().DayInterval, 2);
+}
+
+// Every way Windows closes the window stops a voice at once and ends the loop with status 0:
+// the close message (title bar, taskbar, taskkill, the installer), Alt+F4 typed into a box, and
+// the end of the session.
+TEST(Win32FormClose, EveryCloseDuringTheVoiceStopsItAndEndsWithStatus0) {
+  struct Case {
+    const char* name;
+    std::function<void(HWND form, HWND box)> close;
+  };
+  LRESULT sessionQueryAnswer = 0;
+  const Case cases[] = {
+      {"WM_CLOSE", [](HWND form, HWND) { PostMessageW(form, WM_CLOSE, 0, 0); }},
+      {"Alt+F4", [](HWND, HWND box) {
+         constexpr LPARAM kAltDown = 1 << 29;
+         PostMessageW(box, WM_SYSKEYDOWN, VK_F4, kAltDown | 1);
+       }},
+      {"end of session", [&](HWND form, HWND) {
+         DWORD_PTR answer = 0;
+         SendMessageTimeoutW(form, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 5000, &answer);
+         sessionQueryAnswer = static_cast<LRESULT>(answer);
+         SendMessageTimeoutW(form, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 5000, nullptr);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeClock clock(10);
+    fakes::BlockingSound sound(std::chrono::seconds(30));
+    RecordingErrorReport errors;
+    Form14021 form(clock, sound, errors, std::chrono::milliseconds(100));
+    ASSERT_TRUE(form.create(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
+    SetWindowTextW(form.box(0), L"1");
+    std::thread closer([&, window = form.window(), box = form.box(0)] {
+      while (!sound.playing()) {
+        Sleep(5);
+      }
+      c.close(window, box);
+      // A close that was not taken leaves the loop running: end it, late, so the test can fail.
+      for (int i = 0; i < 1000 && IsWindow(window); ++i) {
+        Sleep(10);
+      }
+      PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const int status = form.run();
+    closer.join();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(sound.started(), 1);
+    EXPECT_EQ(sound.stopped(), 1);
+    EXPECT_LT(sound.lastEnd() - started, std::chrono::seconds(10));  // stopped, not waited out
+    EXPECT_EQ(form.window(), nullptr);
+    EXPECT_TRUE(errors.reported.empty());
+  }
+  EXPECT_EQ(sessionQueryAnswer, TRUE);
+}
+
+// A later start posts the come-forward message: the window is restored and takes the foreground.
+TEST_F(Win32Form, ComesForwardRestoredWhenALaterStartAsks) {
+  ShowWindow(form.window(), SW_MINIMIZE);
+  ASSERT_TRUE(IsIconic(form.window()));
+  PostMessageW(form.window(), Form14021::comeForwardMessage(), 0, 0);
+  pumpWhile([&] { return IsIconic(form.window()) != FALSE; }, std::chrono::seconds(5));
+  EXPECT_FALSE(IsIconic(form.window()));
+  EXPECT_EQ(GetForegroundWindow(), form.window());
 }
 
 }  // namespace
