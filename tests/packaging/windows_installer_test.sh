@@ -60,12 +60,11 @@ echo "the installed program shows its window"
 kill "$program_pid" 2>/dev/null || true
 wait "$program_pid" 2>/dev/null || true
 
-# The uninstaller copies itself to the temporary folder and returns at once; wait for it.
+# The uninstaller copies itself to the temporary folder and returns at once; wait for it, up to
+# ten times and more the few seconds it takes on a loaded machine.
 wine "$dir/uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller exited with status $?"
-for _ in $(seq 150); do
-  [[ -e $dir ]] || break
-  sleep 0.2
-done
+deadline=$((SECONDS + 120))
+while [[ -e $dir ]] && ((SECONDS < deadline)); do sleep 0.2; done
 [[ ! -e $dir ]] || fail "left behind: $(ls -A "$dir")"
 [[ ! -e $shortcut ]] || fail "the Start-menu shortcut is left behind"
 [[ -z $(uninstall_entry) ]] || fail "the uninstall entry is left behind"
