@@ -187,12 +187,11 @@ for file in tonvela.exe uninstall.exe; do
 done
 [[ -n $(uninstall_entry) ]] || fail "the uninstall entry is gone although the program stays"
 end_program
-# As the list of installed apps runs it: the uninstaller copies itself away and returns at once.
+# As the list of installed apps runs it: the uninstaller copies itself away and returns at once;
+# wait for it, up to ten times and more the few seconds it takes on a loaded machine.
 wine "$dir/uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller exited with status $?"
-for _ in $(seq 150); do
-  [[ -e $dir ]] || break
-  sleep 0.2
-done
+deadline=$((SECONDS + 120))
+while [[ -e $dir ]] && ((SECONDS < deadline)); do sleep 0.2; done
 [[ ! -e $dir ]] || fail "left behind: $(ls -A "$dir")"
 [[ -z $(uninstall_entry) ]] || fail "the uninstall entry is left behind"
 

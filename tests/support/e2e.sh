@@ -22,16 +22,36 @@ e2e_cleanup() {
   rm -rf "$work"
 }
 
-# find_window [--onlyvisible]: prints the id of the program's window once it exists, waiting up to
-# 30 s (a first start in a fresh Wine prefix is slow); fails if none appears.
+# find_window [--onlyvisible]: prints the id of the program's window once it exists; fails if none
+# appears within 120 s, ten times the slowest start seen on a loaded two-core machine (12 s, the
+# Windows program under Wine).
 find_window() {
-  local window
-  for _ in $(seq 600); do
+  local window deadline=$((SECONDS + 120))
+  while ((SECONDS < deadline)); do
     window=$(xdotool search "$@" --name "^${kTitle//./\\.}\$" 2>/dev/null | head -n1)
     [[ -n $window ]] && { echo "$window"; return 0; }
     sleep 0.05
   done
   return 1
+}
+
+# await_first_voice <pid> <shown>: waits for the first tick's voice to come and go on the sink of
+# the server in PULSE_SERVER, where only the program plays. The tick is due kFirstTickS after the
+# window was loaded, just before it was shown at SECONDS <shown>; the voice must come within 30 s
+# more, ten times its lateness on a loaded two-core machine (up to 3 s, under Wine), and long
+# before a second tick. Uses the script's fail.
+await_first_voice() {
+  local pid=$1 shown=$2 began
+  playing() { [[ -n $(pactl list sink-inputs short 2>/dev/null) ]]; }
+  until playing; do
+    kill -0 "$pid" 2>/dev/null || fail "the program ended before the first tick"
+    ((SECONDS - shown < kFirstTickS + 30)) || fail "no voice $((kFirstTickS + 30)) s after load"
+    sleep 0.2
+  done
+  began=$SECONDS
+  echo "the voice began $((began - shown)) s after the window was shown"
+  while playing && ((SECONDS - began < 30)); do sleep 0.2; done
+  sleep 1 # the end of the voice reaches the recording
 }
 
 # expect_voice_at_first_tick <recording.wav>: the recording of the sink, begun with the program,

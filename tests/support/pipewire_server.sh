@@ -123,16 +123,16 @@ start_server() {
   echo "$(tr -dc '0-9' <"$dir/dbus.pid") dbus-daemon" >"$helpers_file"
   rm -f "$dir/dbus.pid"
 
+  # Each step below takes a second or two on a loaded machine; the waits are ten times and more.
   echo "$(spawn pipewire pipewire) pipewire" >"$pids_file"
-  for _ in $(seq 50); do
-    [[ -S $XDG_RUNTIME_DIR/pipewire-0 ]] && break
-    sleep 0.1
-  done
-  [[ -S $XDG_RUNTIME_DIR/pipewire-0 ]] || fail "pipewire did not open its socket within 5 s"
+  local deadline=$((SECONDS + 30))
+  until [[ -S $XDG_RUNTIME_DIR/pipewire-0 ]] || ((SECONDS >= deadline)); do sleep 0.1; done
+  [[ -S $XDG_RUNTIME_DIR/pipewire-0 ]] || fail "pipewire did not open its socket within 30 s"
   echo "$(spawn wireplumber wireplumber) wireplumber" >>"$helpers_file"
   echo "$(spawn pipewire-pulse pipewire-pulse) pipewire-pulse" >>"$pids_file"
 
-  for _ in $(seq 100); do
+  deadline=$((SECONDS + 30))
+  while ((SECONDS < deadline)); do
     if server_answers; then
       # Never suspended when idle: wireplumber suspends a sink after 5 s without streams, and a
       # recording started on a suspended sink missed the first part of what followed (1 run in
@@ -146,18 +146,19 @@ start_server() {
     fi
     sleep 0.1
   done
-  fail "pipewire-pulse did not answer within 10 s"
+  fail "pipewire-pulse did not answer within 30 s"
 }
 
 # The null sink appears once the session manager has seen its node.
 wait_for_sink() {
-  for _ in $(seq 50); do
+  local deadline=$((SECONDS + 30))
+  while ((SECONDS < deadline)); do
     if pactl list short sinks | cut -f2 | grep -qx "$sink"; then
       return 0
     fi
     sleep 0.1
   done
-  fail "the null sink $sink did not appear within 5 s"
+  fail "the null sink $sink did not appear within 30 s"
 }
 
 case $action in

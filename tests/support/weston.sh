@@ -24,7 +24,9 @@ start_weston() {
     --socket="$WAYLAND_DISPLAY" --idle-time=0 --log="$weston_log" --logger-scopes=log,proto \
     </dev/null >/dev/null 2>&1 &
   weston_pid=$!
-  for _ in $(seq 100); do
+  # Ten times and more the second it takes on a loaded machine.
+  local deadline=$((SECONDS + 30))
+  while ((SECONDS < deadline)); do
     [[ -S $XDG_RUNTIME_DIR/$WAYLAND_DISPLAY ]] && return 0
     kill -0 "$weston_pid" 2>/dev/null || break
     sleep 0.05

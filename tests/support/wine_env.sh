@@ -59,8 +59,9 @@ case $action in
     "$wineserver_bin" -p </dev/null >>"$log" 2>&1 || true
     fresh=0
     [[ -f $WINEPREFIX/.tonvela-ready ]] || fresh=1
-    # The first command boots the prefix (creating it on a fresh one) and starts its services.
-    timeout 180 wine cmd /c exit </dev/null >>"$log" 2>&1 || {
+    # The first command boots the prefix (creating it on a fresh one) and starts its services:
+    # 20 s on a loaded machine, a minute for a fresh prefix; the timeout only ends a hung boot.
+    timeout 600 wine cmd /c exit </dev/null >>"$log" 2>&1 || {
       echo "wine did not start; its log:" >&2
       tail -n 40 "$log" >&2
       exit 1

@@ -5,12 +5,15 @@
 # DISPLAY and sets xvfb_pid. -noreset: the server must not reset between programs run one after
 # the other, or a start may find it mid-reset. Returns non-zero if no server could be started.
 start_xvfb() {
-  local n
+  local n deadline
   for ((n = 300 + RANDOM % 400; n < 1000; n++)); do
     [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
     Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp -noreset 2>/dev/null &
     xvfb_pid=$!
-    for _ in $(seq 100); do
+    # Ten times and more the second it takes on a loaded machine; only a server that never
+    # answers is given up.
+    deadline=$((SECONDS + 30))
+    while ((SECONDS < deadline)); do
       # Our own server, not one another run started on the same number a moment before.
       if xwininfo -root -display ":$n" >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null; then
         export DISPLAY=:$n

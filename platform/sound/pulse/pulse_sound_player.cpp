@@ -35,11 +35,7 @@ std::unique_ptr<SoundDecoder> decodePlayable(int fd) {
 
 PulseSoundPlayer::PulseSoundPlayer() : PulseSoundPlayer(Options{}) {}
 
-PulseSoundPlayer::PulseSoundPlayer(Options options) : options_(std::move(options)) {
-  if (options_.searchDirs.empty()) {
-    options_.searchDirs = defaultSoundSearchDirs();
-  }
-}
+PulseSoundPlayer::PulseSoundPlayer(Options options) : options_(std::move(options)) {}
 
 bool PulseSoundPlayer::playSync(const std::string& fileName, std::stop_token stop) {
   PlaybackOutcome outcome = playNamedFile(fileName, stop);
@@ -56,7 +52,12 @@ PlaybackOutcome PulseSoundPlayer::playNamedFile(const std::string& fileName, std
   // Looked up and opened afresh at each call, so the user may replace the file at any time. A
   // file that cannot be played (garbage in the current folder, say) must not hide a good one
   // further on, so the first candidate that decodes to a playable sound is the one played.
-  SoundFileCandidates candidates(fileName, options_.searchDirs);
+  // The folders are worked out here rather than when the player is made, which is at start-up:
+  // the window should not wait for the file system, nor pay in memory for paths it has no use
+  // for until the first reminder.
+  const std::vector<std::filesystem::path> dirs =
+      options_.searchDirs.empty() ? defaultSoundSearchDirs() : options_.searchDirs;
+  SoundFileCandidates candidates(fileName, dirs);
   for (UniqueFd fd = candidates.next(); fd.valid(); fd = candidates.next()) {
     if (auto decoder = decodePlayable(fd.get())) {
       return playThroughPulse(*decoder, fileName, options_, stop);

@@ -15,7 +15,8 @@ enum class PlaybackOutcome;
 // Everything a Pulse playback can be told. Defaults are what the program uses; tests narrow
 // them by name: PulseOptions{.searchDirs = {dir}, .deadlineSlack = 500ms}.
 struct PulseOptions {
-  // Where a bare name is looked for; empty: the current directory, then the program's own.
+  // Where a bare name is looked for; empty: the current folder, each XDG data folder's tonvela/,
+  // then the program's own folder, as the environment has them at each playback.
   std::vector<std::filesystem::path> searchDirs;
   // Base directories of the sound theme lookup; unset: from $XDG_DATA_HOME and $XDG_DATA_DIRS.
   // An empty list skips the theme and goes straight to the built-in chime.

@@ -378,12 +378,14 @@ void Form14021Test::ticksDuringPlaybackAreNotCaughtUpAfterwards() {
   QTRY_VERIFY_WITH_TIMEOUT(!fixture.sound.plays.empty(), 10000);
   const int ticksAtReturn = fixture.ticks.delivered();
   const auto returnedAt = fixture.sound.plays.front().end;
+  // The first tick after the playback, however late a busy machine delivers it; then the pace.
+  QTRY_VERIFY2_WITH_TIMEOUT(fixture.ticks.delivered() > ticksAtReturn,
+                            "ticks must go on after a long playback", 10000);
   QTest::qWait(kPeriodMs * 4);
   const qint64 waitedMs =
       std::chrono::duration_cast<milliseconds>(fakes::RecordingSound::Clock::now() - returnedAt)
           .count();
   const int ticksAfter = fixture.ticks.delivered() - ticksAtReturn;
-  QVERIFY2(ticksAfter >= 1, "ticks must go on after a long playback");
   // Catching up would give kBlockedPeriods ticks at once on top of the normal pace.
   const qint64 normalPace = waitedMs / kPeriodMs;
   QVERIFY2(

@@ -43,6 +43,7 @@ started=$SECONDS
 # Only a mapped window counts: the window exists, unmapped, before it is laid out and shown.
 window=$(find_window --onlyvisible) || fail "no window titled $kTitle"
 mapped=$(date +%s.%N)
+shown=$SECONDS
 echo "window mapped after $((SECONDS - started)) s"
 
 geometry=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
@@ -61,10 +62,8 @@ xdotool key End BackSpace BackSpace BackSpace type 1
 xdotool key Tab End BackSpace BackSpace BackSpace type 1
 sleep 0.3
 
-while ((SECONDS - started < kFirstTickS + 10)); do
-  kill -0 "$tonvela_pid" 2>/dev/null || fail "tonvela.exe ended early"
-  sleep 1
-done
+await_first_voice "$tonvela_pid" "$shown"
+kill -0 "$tonvela_pid" 2>/dev/null || fail "tonvela.exe ended after the first tick"
 kill -INT "$parecord_pid" 2>/dev/null || true # parecord finishes its file on SIGINT
 sleep 0.5
 
