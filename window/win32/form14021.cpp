@@ -1,6 +1,8 @@
 #include "window/win32/form14021.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -259,7 +261,7 @@ LRESULT Form14021::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;  // nothing to save: the session may end at once
     case WM_ENDSESSION:
       if (wParam) {
-        close();
+        endWithSession();
       }
       return 0;
     case WM_CTLCOLOREDIT:
@@ -329,6 +331,18 @@ void Form14021::close() {
   }
 }
 
+// The session ends as soon as every program has answered this, and the system then ends from
+// outside whatever still runs: so the program ends here, with status 0, once the voice has
+// stopped (or, stuck, had its grace). The window goes with the process.
+void Form14021::endWithSession() {
+  engine_.close();
+  if (voiceFinished_ != nullptr) {
+    pump_.waitFor(*voiceFinished_, VoiceOnWorker::kStopGrace);
+  }
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
 // A later start asked for this window: restored if minimised, shown in front and active. The
 // later start allowed this process the foreground; where the system still refuses it, the
 // taskbar button flashes instead.
@@ -344,7 +358,9 @@ void Form14021::comeForward() {
 
 void Form14021::pumpUntil(const std::atomic<bool>& finished) noexcept {
   heldBoxes_.hold();
+  voiceFinished_ = &finished;
   pump_.pumpUntil(finished, window_);
+  voiceFinished_ = nullptr;
   if (window_ != nullptr) {
     heldBoxes_.release();
   }

@@ -59,6 +59,7 @@ class Form14021 final : private FrontEnd {
   void boxChanged(int index);
   LRESULT boxColours(HDC dc, HWND box);
   void close();
+  [[noreturn]] void endWithSession();
   void comeForward();
 
   void pumpUntil(const std::atomic<bool>& finished) noexcept override;
@@ -78,6 +79,7 @@ class Form14021 final : private FrontEnd {
   std::array<HBRUSH, 2> boxBrushes_{};
   HeldBoxes heldBoxes_{boxes_};
   InputDroppingPump pump_;
+  const std::atomic<bool>* voiceFinished_ = nullptr;  // while the voice plays
   bool quitOnDestroy_ = true;
   int exitStatus_ = 0;
   FormEngine engine_;

@@ -78,4 +78,17 @@ void InputDroppingPump::pumpUntil(const std::atomic<bool>& finished, HWND form) 
   }
 }
 
+void InputDroppingPump::waitFor(const std::atomic<bool>& finished,
+                                std::chrono::milliseconds limit) noexcept {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!finished) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return;
+    }
+    WaitForSingleObject(wake_, static_cast<DWORD>(left.count()));
+  }
+}
+
 }  // namespace tonvela::win32

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 
 namespace tonvela::win32 {
 
@@ -30,6 +31,8 @@ class InputDroppingPump {
   void pumpUntil(const std::atomic<bool>& finished, HWND form) noexcept;
   // From any thread, after setting the flag.
   void wake() noexcept { SetEvent(wake_); }
+  // Until `finished` is set or the limit has passed, taking no message meanwhile.
+  void waitFor(const std::atomic<bool>& finished, std::chrono::milliseconds limit) noexcept;
 
  private:
   HANDLE wake_;

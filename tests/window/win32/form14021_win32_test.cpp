@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/voice_file.h"
@@ -415,58 +416,97 @@ TEST_F(Win32Form, DuringTheVoiceTheWindowAnswersAndItsBoxesAreHeld) {
   EXPECT_EQ(form.reminder().state().DayInterval, 2);
 }
 
-// Every way Windows closes the window stops a voice at once and ends the loop with status 0:
-// the close message (title bar, taskbar, taskkill, the installer), Alt+F4 typed into a box, and
-// the end of the session.
-TEST(Win32FormClose, EveryCloseDuringTheVoiceStopsItAndEndsWithStatus0) {
+// A window loaded with a day interval of 1 at 10:00, so its first tick plays a voice of 30 s
+// unless stopped; `close` is done to it from another thread once the voice plays.
+struct PlayingWindow {
+  explicit PlayingWindow(std::function<void(HWND form, HWND box)> close)
+      : close_(std::move(close)) {}
+
+  bool create() {
+    if (!form.create(GetModuleHandleW(nullptr), SW_SHOWNORMAL)) {
+      return false;
+    }
+    SetWindowTextW(form.box(0), L"1");
+    return true;
+  }
+
+  // Runs the window's loop, closing it during the voice; a close that was not taken is ended
+  // late, so that the test fails rather than hangs.
+  int run() {
+    std::thread closer([this, window = form.window(), box = form.box(0)] {
+      while (!sound.playing()) {
+        Sleep(5);
+      }
+      close_(window, box);
+      for (int i = 0; i < 1000 && IsWindow(window); ++i) {
+        Sleep(10);
+      }
+      PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    started = std::chrono::steady_clock::now();
+    const int status = form.run();
+    closer.join();
+    return status;
+  }
+
+  FakeClock clock{10};
+  fakes::BlockingSound sound{std::chrono::seconds(30)};
+  RecordingErrorReport errors;
+  Form14021 form{clock, sound, errors, std::chrono::milliseconds(100)};
+  std::chrono::steady_clock::time_point started;
+
+ private:
+  std::function<void(HWND, HWND)> close_;
+};
+
+// The ways Windows closes a window stop a voice at once and end the loop with status 0: the close
+// message (title bar, taskbar, taskkill, the installer), and Alt+F4 typed into a box.
+TEST(Win32FormClose, ACloseDuringTheVoiceStopsItAndEndsWithStatus0) {
   struct Case {
     const char* name;
     std::function<void(HWND form, HWND box)> close;
   };
-  LRESULT sessionQueryAnswer = 0;
   const Case cases[] = {
       {"WM_CLOSE", [](HWND form, HWND) { PostMessageW(form, WM_CLOSE, 0, 0); }},
       {"Alt+F4", [](HWND, HWND box) {
          constexpr LPARAM kAltDown = 1 << 29;
          PostMessageW(box, WM_SYSKEYDOWN, VK_F4, kAltDown | 1);
        }},
-      {"end of session", [&](HWND form, HWND) {
-         DWORD_PTR answer = 0;
-         SendMessageTimeoutW(form, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 5000, &answer);
-         sessionQueryAnswer = static_cast<LRESULT>(answer);
-         SendMessageTimeoutW(form, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 5000, nullptr);
-       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeClock clock(10);
-    fakes::BlockingSound sound(std::chrono::seconds(30));
-    RecordingErrorReport errors;
-    Form14021 form(clock, sound, errors, std::chrono::milliseconds(100));
-    ASSERT_TRUE(form.create(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
-    SetWindowTextW(form.box(0), L"1");
-    std::thread closer([&, window = form.window(), box = form.box(0)] {
-      while (!sound.playing()) {
-        Sleep(5);
-      }
-      c.close(window, box);
-      // A close that was not taken leaves the loop running: end it, late, so the test can fail.
-      for (int i = 0; i < 1000 && IsWindow(window); ++i) {
-        Sleep(10);
-      }
-      PostMessageW(window, WM_CLOSE, 0, 0);
-    });
-    const auto started = std::chrono::steady_clock::now();
-    const int status = form.run();
-    closer.join();
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(sound.started(), 1);
-    EXPECT_EQ(sound.stopped(), 1);
-    EXPECT_LT(sound.lastEnd() - started, std::chrono::seconds(10));  // stopped, not waited out
-    EXPECT_EQ(form.window(), nullptr);
-    EXPECT_TRUE(errors.reported.empty());
+    PlayingWindow window(c.close);
+    ASSERT_TRUE(window.create());
+    EXPECT_EQ(window.run(), 0);
+    EXPECT_EQ(window.sound.started(), 1);
+    EXPECT_EQ(window.sound.stopped(), 1);
+    // Stopped, not waited out.
+    EXPECT_LT(window.sound.lastEnd() - window.started, std::chrono::seconds(10));
+    EXPECT_EQ(window.form.window(), nullptr);
+    EXPECT_TRUE(window.errors.reported.empty());
   }
-  EXPECT_EQ(sessionQueryAnswer, TRUE);
+}
+
+// At the end of the session the system ends every program still running once all have answered:
+// the window agrees to the end and ends the program itself while answering, with status 0.
+TEST(Win32FormCloseDeathTest, TheEndOfTheSessionEndsTheProgramWithStatus0) {
+  EXPECT_EXIT(
+      {
+        PlayingWindow window([](HWND form, HWND) {
+          DWORD_PTR mayEnd = FALSE;
+          SendMessageTimeoutW(form, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 5000, &mayEnd);
+          if (mayEnd != TRUE) {
+            std::_Exit(4);
+          }
+          SendMessageTimeoutW(form, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 5000, nullptr);
+          std::_Exit(5);  // the answer came back: the program did not end while answering
+        });
+        if (window.create()) {
+          window.run();
+        }
+        std::_Exit(3);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 // A later start posts the come-forward message: the window is restored and takes the foreground.
