@@ -24,8 +24,8 @@ load_pids=()
 xvfb_pid=""
 cleanup() {
   for pid in "${load_pids[@]}" $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
-  "$support/pulse_server.sh" stop "$work/pulse" >/dev/null 2>&1 || true
-  "$support/pipewire_server.sh" stop "$work/pipewire" >/dev/null 2>&1 || true
+  "$support/sound_server.sh" --server pulseaudio stop "$work/pulse" >/dev/null 2>&1 || true
+  "$support/sound_server.sh" --server pipewire stop "$work/pipewire" >/dev/null 2>&1 || true
   [[ ! -d $windows/wine-prefix ]] || "$support/wine_env.sh" stop "$windows/wine-prefix" >/dev/null 2>&1
   rm -rf "$work"
 }
@@ -73,14 +73,14 @@ done
 
 # Stop latency: the sound test that stops a long tone from another thread, against each server.
 if [[ -x $release/bin/sound_playback_tests ]]; then
-  for server in pulse pipewire; do
-    "$support/${server}_server.sh" start "$work/$server" >/dev/null
+  for server in pulseaudio pipewire; do
+    "$support/sound_server.sh" --server "$server" start "$work/$server" >/dev/null
     # The figure is printed whatever the test's other checks found.
     { PULSE_SERVER=unix:$work/$server/native TONVELA_TEST_SINK=tonvela_test \
       "$release/bin/sound_playback_tests" --gtest_repeat="$runs" \
       --gtest_filter=PulseSoundPlayer.StopFromAnotherThreadEndsThePlaybackAtOnce 2>&1 || true; } |
       sed -n 's/^stop took \([0-9.]*\) s/\1/p' | row "player return after a stop, $server" s
-    "$support/${server}_server.sh" stop "$work/$server" >/dev/null
+    "$support/sound_server.sh" --server "$server" stop "$work/$server" >/dev/null
   done
 fi
 
@@ -99,7 +99,7 @@ fi
 if [[ -f $windows/bin/tonvela_play_file.exe ]] && command -v wine >/dev/null; then
   export WINEPREFIX=$windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   "$support/wine_env.sh" start "$WINEPREFIX" >/dev/null
-  "$support/pulse_server.sh" start "$work/pulse" >/dev/null
+  "$support/sound_server.sh" --server pulseaudio start "$work/pulse" >/dev/null
   mkdir -p "$work/tone"
   sox -n -r 44100 -c 1 "$work/tone/语音文件.WAV" synth 10 sine 440 vol 0.3
   for ((i = 0; i < runs; i++)); do

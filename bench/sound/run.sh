@@ -14,11 +14,11 @@ long_seconds=${TONVELA_BENCH_LONG_SECONDS:-20}
 
 work=$(mktemp -d /tmp/tonvela-sound-bench-XXXXXX)
 cleanup() {
-  "$root/tests/support/pulse_server.sh" stop "$work/pulse" >/dev/null 2>&1 || true
+  "$root/tests/support/sound_server.sh" --server pulseaudio stop "$work/pulse" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$root/tests/support/pulse_server.sh" start "$work/pulse" >/dev/null
+"$root/tests/support/sound_server.sh" --server pulseaudio start "$work/pulse" >/dev/null
 export PULSE_SERVER=unix:$work/pulse/native
 "$build/bin/sound_bench" "$work/files" "$runs" "$long_seconds"

@@ -11,12 +11,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d)
 cleanup() {
-  "$here/../../tests/support/pulse_server.sh" stop "$work/pulse" >/dev/null 2>&1 || true
+  "$here/../../tests/support/sound_server.sh" --server pulseaudio stop "$work/pulse" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$here/../../tests/support/pulse_server.sh" start "$work/pulse" >/dev/null
+"$here/../../tests/support/sound_server.sh" --server pulseaudio start "$work/pulse" >/dev/null
 export PULSE_SERVER=unix:$work/pulse/native
 mkdir -p "$work/voice"
 sox -n -r 44100 -c 1 "$work/voice/语音文件.WAV" synth 0.05 sine 440 vol 0.5

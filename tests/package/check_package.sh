@@ -122,7 +122,9 @@ fi
 # compositors find the entry, and through it the icon, by that id); the metainfo launches that
 # entry; the entry's Icon= exists in every size, each image of the size its folder says.
 desktop_id=$(basename "$desktop" .desktop)
-strings -e l "$program" | grep -qxF "$desktop_id" ||
+# The id is in the program as UTF-8 text (from platform/program_identity.h) or UTF-16 (Qt).
+texts=$(strings "$program"; strings -e l "$program")
+grep -qxF "$desktop_id" <<<"$texts" ||
   finding "the program does not set its desktop file name to $desktop_id"
 [[ $(basename "$metainfo") == "$desktop_id.metainfo.xml" ]] ||
   finding "metainfo file $(basename "$metainfo") does not match the desktop id $desktop_id"

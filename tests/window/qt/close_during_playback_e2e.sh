@@ -30,55 +30,10 @@ readonly kCloseLimitS=10
 # Pixels allowed to differ between two pictures of the same window: the text cursor blinks.
 readonly kCursorPixels=200
 
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../../support/e2e.sh"
-work=$(mktemp -d)
-modules=()
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  for module in "${modules[@]}"; do pactl unload-module "$module" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
-less_than() { awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v < limit) }'; }
+source "$(dirname "$0")/../../support/e2e.sh"
+e2e_scratch
 
 # --- per scenario; each runs in a subshell of its own, with its own X server and sink ---------
-
-fail() {
-  echo "FAIL ($scenario): $*" >&2
-  [[ -s $dir/tonvela.err ]] && sed 's/^/  tonvela: /' "$dir/tonvela.err" >&2
-  exit 1
-}
-
-# Every process a scenario starts is listed here and ended when its subshell exits.
-own_pids=()
-end_own() {
-  for pid in "${own_pids[@]}"; do
-    kill -CONT "$pid" 2>/dev/null || true
-    kill "$pid" 2>/dev/null || true
-  done
-  wait 2>/dev/null || true
-}
-
-start_display() {
-  source "$here/../../support/xvfb.sh"
-  xvfb_pid=""
-  start_xvfb || fail "Xvfb did not start"
-  own_pids+=("$xvfb_pid")
-  openbox --sm-disable >/dev/null 2>&1 &
-  own_pids+=($!)
-  local deadline=$((SECONDS + 30))
-  while ((SECONDS < deadline)); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
-    sleep 0.05
-  done
-  fail "openbox did not start"
-}
 
 # Starts tonvela in the scenario's folder and types 1 into both boxes; sets tonvela_pid, window
 # and shown, the SECONDS at which the window was there (the first tick is due a minute later).
@@ -86,7 +41,7 @@ start_tonvela() {
   cd "$dir"
   "$program" 2>"$dir/tonvela.err" &
   tonvela_pid=$!
-  own_pids+=("$tonvela_pid")
+  track "$tonvela_pid"
   window=$(find_window) || fail "no window titled $kTitle"
   shown=$SECONDS
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
@@ -132,8 +87,7 @@ expect_prompt_end() {
 expect_silence_after() {
   local closed=$1
   sleep 3
-  kill -INT "$parecord_pid" 2>/dev/null || true
-  wait "$parecord_pid" 2>/dev/null || true
+  stop_recording
   local from during heard
   from=$(elapsed "$recording_started" "$closed")
   during=$(sox "$dir/sink.wav" -n trim "$(awk -v t="$from" 'BEGIN { print t - 1.5 }')" 1 stat 2>&1 |
@@ -149,13 +103,6 @@ expect_silence_after() {
   fi
 }
 
-start_recording() {
-  recording_started=$(now)
-  parecord --device="$sink.monitor" --file-format=wav --channels=1 --rate=16000 "$dir/sink.wav" &
-  parecord_pid=$!
-  own_pids+=("$parecord_pid")
-}
-
 picture() { import -window "$window" "$dir/$1.png" || fail "no picture of the window"; }
 # Prints how many pixels differ; a picture that cannot be read counts as all of them.
 pixels_differing() {
@@ -165,8 +112,8 @@ pixels_differing() {
 }
 
 scenario_close() {
-  start_display
-  start_recording
+  start_display --wm
+  start_recording "$sink" "$dir/sink.wav"
   start_tonvela
   wait_for_voice
   sleep 2
@@ -191,8 +138,8 @@ expect_repaint_after_remap() {
 }
 
 scenario_sigterm() {
-  start_display
-  start_recording
+  start_display --wm
+  start_recording "$sink" "$dir/sink.wav"
   start_tonvela
   picture before
   wait_for_voice
@@ -215,7 +162,7 @@ scenario_sigterm() {
 }
 
 scenario_stuck() {
-  start_display
+  start_display --wm
   start_tonvela
   picture before
   while ((SECONDS - shown < kFirstTickS + 3)); do
@@ -234,10 +181,10 @@ scenario_stuck() {
 
 scenario_silent() {
   export PULSE_SERVER=unix:$dir/no-sound-server
-  start_display
+  start_display --wm
   start_tonvela
   xmessage -name other "another program" &
-  own_pids+=($!)
+  track $!
   local state=""
   sleep 1
   xdotool search --classname '^other$' windowactivate --sync 2>/dev/null || true
@@ -268,16 +215,20 @@ prepare_stuck() {
 }
 
 sox -n -r 16000 -c 1 "$work/voice.wav" synth "$kVoiceS" sine 440 vol 0.5
+runs=()
 for scenario in ${TONVELA_E2E_SCENARIOS:-close sigterm silent stuck}; do
   dir=$work/$scenario
   mkdir -p "$dir"
   cp "$work/voice.wav" "$dir/语音文件.WAV"
   [[ $scenario == stuck ]] && prepare_stuck
   sink=tonvela_e2e_${scenario}_$$
-  modules+=("$(pactl load-module module-null-sink sink_name="$sink" norewinds=1)")
+  on_exit "pactl unload-module $(pactl load-module module-null-sink sink_name="$sink" norewinds=1) 2>/dev/null || true"
   sink_index=$(pactl list sinks short | awk -v n="$sink" '$2 == n {print $1}')
   (
-    trap end_own EXIT
+    # What the scenario starts ends with its subshell; its programs' errors are in its folder.
+    pids=()
+    err_dir=$dir
+    trap end_pids EXIT
     export PULSE_SINK=$sink
     # A runtime dir each: the scenarios' programs would otherwise find each other as one instance.
     export XDG_RUNTIME_DIR=$dir/runtime
@@ -290,12 +241,12 @@ for scenario in ${TONVELA_E2E_SCENARIOS:-close sigterm silent stuck}; do
     fi
     "scenario_$scenario"
   ) >"$work/$scenario.log" 2>&1 &
-  pids+=($!)
+  runs+=($!)
 done
 
 failed=0
-for i in "${!pids[@]}"; do
-  wait "${pids[$i]}" || failed=1
+for run in "${runs[@]}"; do
+  wait "$run" || failed=1
 done
 for scenario in ${TONVELA_E2E_SCENARIOS:-close sigterm silent stuck}; do cat "$work/$scenario.log"; done
 ((failed == 0)) || exit 1

@@ -15,23 +15,8 @@ e2e_scratch
 # leak check included): it tells a program that ends from one that hangs.
 readonly kCloseLimitS=60
 
-fail() {
-  echo "FAIL ($how): $*" >&2
-  [[ -s $work/tonvela.err ]] && sed 's/^/  tonvela: /' "$work/tonvela.err" >&2
-  exit 1
-}
-
-source "$(dirname "$0")/../../support/xvfb.sh"
-xvfb_pid=""
-how="setup"
-start_xvfb || fail "Xvfb did not start"
-pids+=("$xvfb_pid")
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
-  ((SECONDS < 30)) || fail "openbox did not start"
-  sleep 0.05
-done
+scenario="setup"
+start_display --wm
 # No sound server: closing must not depend on one. A runtime dir of its own, so no other run's
 # program is taken for an instance already running.
 export PULSE_SERVER=unix:$work/no-sound-server
@@ -39,29 +24,29 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 cd "$work"
 
-for how in alt+F4 TERM INT HUP; do
+for scenario in alt+F4 TERM INT HUP; do
   "$program" 2>"$work/tonvela.err" &
   pid=$!
-  pids+=("$pid")
+  track "$pid"
   window=$(find_window --onlyvisible) || fail "no window titled $kTitle"
   sleep 0.5
-  closed=$(date +%s.%N)
-  if [[ $how == alt+F4 ]]; then
+  closed=$(now)
+  if [[ $scenario == alt+F4 ]]; then
     xdotool windowactivate --sync "$window" 2>/dev/null || true
-    closed=$(date +%s.%N)
+    closed=$(now)
     xdotool key alt+F4
   else
-    kill -"$how" "$pid"
+    kill -"$scenario" "$pid"
   fi
   status=0
   deadline=$((SECONDS + 2 * kCloseLimitS))
   while kill -0 "$pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.01; done
-  ended=$(date +%s.%N)
+  ended=$(now)
   kill -0 "$pid" 2>/dev/null && fail "still running $((2 * kCloseLimitS)) s after the close"
   wait "$pid" || status=$?
-  took=$(awk -v a="$closed" -v b="$ended" 'BEGIN { printf "%.3f", b - a }')
-  echo "$how: ended after $took s with status $status"
+  took=$(elapsed "$closed" "$ended")
+  echo "$scenario: ended after $took s with status $status"
   ((status == 0)) || fail "status $status"
-  awk -v t="$took" -v l="$kCloseLimitS" 'BEGIN { exit !(t < l) }' || fail "took $took s"
+  less_than "$took" "$kCloseLimitS" || fail "took $took s"
 done
 echo "PASS: every close ends the program with status 0"

@@ -22,52 +22,24 @@ readonly kHandOverLimitS=50
 # A start's own timeout, above that: it ends a start that hangs.
 readonly kStartTimeoutS=120
 
-fail() {
-  echo "FAIL: $*" >&2
-  for err in "$work"/*.err; do [[ -s $err ]] && sed "s|^|$(basename "$err"): |" "$err" >&2; done
-  exit 1
-}
-
-source "$(dirname "$0")/../../support/xvfb.sh"
-xvfb_pid=""
-start_xvfb || fail "Xvfb did not start"
-pids+=("$xvfb_pid")
 # A window manager, as on any desktop: it is what brings a window forward and gives it the focus
 # when the program asks (_NET_ACTIVE_WINDOW).
-HOME=$work openbox --sm-disable >/dev/null 2>&1 &
-pids+=("$!")
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-  ((SECONDS < 30)) || fail "openbox did not start"
-  sleep 0.05
-done
+start_display --wm
 # No sound server: nothing here waits for a tick.
 export PULSE_SERVER=unix:$work/no-server
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-windows() { xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null || true; }
-
-# until_true <seconds> <command...>: runs the command until it succeeds, for at most <seconds>.
-# The waits below are ten times or more what they take on a loaded machine; they only tell
-# "happened" from "never happened".
-until_true() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.05
-  done
-}
-
+windows() { program_windows; }
 has_window() { [[ -n $(windows) ]]; }
-wait_for_window() { until_true 60 has_window; }
+wait_for_window() { wait_until 60 has_window; }
 
 # Starts tonvela in the background; sets started_pid.
 tonvela_pids=()
 start_tonvela() {
   "$program" 2>"$work/tonvela-$1.err" &
   started_pid=$!
-  pids+=("$started_pid")
+  track "$started_pid"
   tonvela_pids+=("$started_pid")
 }
 
@@ -110,10 +82,10 @@ window=$(windows)
 
 # Another window in front, with the focus (no window manager runs, so set both by hand).
 xmessage -name other "another program" 2>/dev/null &
-pids+=("$!")
+track $!
 other_window() { xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n1; }
 has_other() { [[ -n $(other_window) ]]; }
-until_true 30 has_other || fail "xmessage opened no window"
+wait_until 30 has_other || fail "xmessage opened no window"
 other=$(other_window)
 xdotool windowactivate --sync "$other"
 [[ $(topmost_of "$window" "$other") == "$other" ]] || fail "the other window is not in front"
@@ -127,7 +99,7 @@ echo "second start ended with status $status after $((SECONDS - started)) s"
 kill -0 "$first" 2>/dev/null || fail "the first instance ended"
 [[ $(windows | wc -l) -eq 1 ]] || fail "$(windows | wc -l) windows titled $kTitle"
 is_active() { [[ $(active_window) == "$window" ]]; }
-until_true 20 is_active || fail "the running window was not made active"
+wait_until 20 is_active || fail "the running window was not made active"
 [[ $(topmost_of "$window" "$other") == "$window" ]] || fail "the running window is not in front"
 echo "the running window came to the front with the focus"
 
@@ -144,7 +116,7 @@ echo "a start while the running window was busy ended with status $status after 
 ((status == 0)) || fail "a start while the running window was busy ended with status $status"
 awk -v t="$took" -v l="$kHandOverLimitS" 'BEGIN { exit !(t < l) }' ||
   fail "a start while the running window was busy waited for it"
-until_true 20 is_active || fail "the window did not come forward once free again"
+wait_until 20 is_active || fail "the window did not come forward once free again"
 [[ $(windows | wc -l) -eq 1 ]] || fail "$(windows | wc -l) windows titled $kTitle"
 echo "the busy window came forward once free again"
 
@@ -168,7 +140,7 @@ XDG_RUNTIME_DIR=$work/other-runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 start_tonvela other-user
 two_windows() { [[ $(windows | wc -l) -eq 2 ]]; }
-until_true 60 two_windows || fail "a start with its own runtime dir opened no window"
+wait_until 60 two_windows || fail "a start with its own runtime dir opened no window"
 echo "a start with another runtime dir opened a window of its own"
 
 # Starts at the same moment (autostart and the menu, a double click): one window, and every other
@@ -183,7 +155,7 @@ done
 running() { for pid in "${racers[@]}"; do kill -0 "$pid" 2>/dev/null && echo "$pid"; done; }
 # Once one start runs on alone, the others are gone; its window is the last that can appear.
 settled() { [[ $(running | wc -l) -le 1 && $(windows | wc -l) -ge 3 ]]; }
-until_true 60 settled || true
+wait_until 60 settled || true
 [[ $(windows | wc -l) -eq 3 ]] || fail "starts at once: $(($(windows | wc -l) - 2)) windows"
 [[ $(running | wc -l) -eq 1 ]] || fail "starts at once: $(running | wc -l) still run"
 for pid in "${racers[@]}"; do
@@ -234,7 +206,7 @@ if ((EUID == 0)); then
   setpriv --reuid=nobody --regid=nogroup --clear-groups \
     socat -d -d UNIX-LISTEN:"$shared/org.tonvela.Tonvela",mode=777,fork SYSTEM:true \
     2>"$work/listener.log" &
-  pids+=("$!")
+  track $!
   for _ in $(seq 100); do
     [[ -S $shared/org.tonvela.Tonvela ]] && break
     sleep 0.05

@@ -1,7 +1,8 @@
 // A sound server that freezes, dies or is absent must never hold the caller past its deadline.
 // Each test runs its own private server, so freezing or killing it spares the shared one. The
-// server is PulseAudio, or whichever TONVELA_TEST_SERVER_SCRIPT starts (pipewire_server.sh);
-// "the server" is every process the script lists in server.pids (pipewire and pipewire-pulse).
+// server is the kind TONVELA_TEST_SERVER names (pulseaudio, the default, or pipewire), started by
+// sound_server.sh; "the server" is every process the script lists in server.pids (pipewire and
+// pipewire-pulse, say).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
@@ -37,12 +38,13 @@ class PrivateServer : public testing::Test {
   }
   void TearDown() override { EXPECT_EQ(std::system(serverCommand("stop").c_str()), 0); }
 
-  static std::string serverScript() {
-    const char* script = std::getenv("TONVELA_TEST_SERVER_SCRIPT");
-    return script != nullptr ? script : TONVELA_PULSE_SERVER_SCRIPT;
+  static std::string serverKind() {
+    const char* kind = std::getenv("TONVELA_TEST_SERVER");
+    return kind != nullptr ? kind : "pulseaudio";
   }
   std::string serverCommand(const char* action) const {
-    return serverScript() + " " + action + " " + (dir_.path() / "server").string() + " >/dev/null";
+    return std::string(TONVELA_SOUND_SERVER_SCRIPT) + " --server " + serverKind() + " " + action +
+           " " + (dir_.path() / "server").string() + " >/dev/null";
   }
   std::string address() const { return "unix:" + (dir_.path() / "server/native").string(); }
   std::vector<pid_t> serverPids() const {
