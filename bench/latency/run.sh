@@ -3,7 +3,8 @@
 # limits are set from (ten times the worst of these): per way of closing, the time from the close
 # to the program's exit, and a second start's hand-over to a busy window, release and sanitizer
 # builds; how long a sound player takes to return once stopped, against PulseAudio and PipeWire
-# and, under Wine, waveOut; and how far the windows' ticks stray from load + k x period. Median
+# and, under Wine, waveOut; how far the windows' ticks stray from load + k x period; and, under
+# Wine, the Win32 window's answer during a voice, its close to exit and second starts. Median
 # and worst of TONVELA_BENCH_RUNS runs (default 5) each, measured by the tests' own scripts and
 # programs.
 #
@@ -115,4 +116,30 @@ if [[ -f $windows/bin/tonvela_play_file.exe ]] && command -v wine >/dev/null; th
     row "Win32 tick, max |deviation| (100 x 50 ms)" ms
   sed -n 's/.*jitter (max - min) \([0-9.]*\) ms.*/\1/p' "$work/win32-ticks.log" |
     row "Win32 tick, jitter (max - min)" ms
+
+  # The real tonvela.exe during a 30 s voice, by the Wine close test (a minute's tick for each way
+  # of closing, every run): the window's answer to a sent message, close to exit per way, and a
+  # second start during the voice; then the second-start test's hand-overs to an idle window.
+  if [[ -f $windows/bin/tonvela_window_probe.exe ]]; then
+    e2e=$root/tests/window/win32
+    for ((i = 0; i < runs; i++)); do
+      PULSE_SERVER=unix:$work/pulse/native TONVELA_TEST_SINK=tonvela_test PULSE_LATENCY_MSEC=200 \
+        "$e2e/close_during_voice_e2e.sh" "$windows/bin/tonvela.exe" \
+        "$windows/bin/tonvela_window_probe.exe" 2>&1 || true
+      "$e2e/second_start_e2e.sh" "$windows/bin/tonvela.exe" \
+        "$windows/bin/tonvela_window_probe.exe" 2>&1 || true
+    done >"$work/win32-e2e.log"
+    sed -n 's/.*during the voice the window answered in \([0-9.]*\) ms.*/\1/p' \
+      "$work/win32-e2e.log" | row "Win32 window's answer during the voice (Wine)" ms
+    for how in alt-f4 taskkill end-session; do
+      sed -n "s/^$how: ended \([0-9.]*\) s after the close was sent.*/\1/p" "$work/win32-e2e.log" |
+        row "Win32 close to exit, $how (Wine)" s
+    done
+    started='the second start ended with status 0 after \([0-9.]*\) s'
+    sed -n "s/.*during the voice: $started/\1/p" "$work/win32-e2e.log" |
+      row "Win32 second start during the voice (Wine)" s
+    sed -n "/during the voice/! s/.*: $started/\1/p" "$work/win32-e2e.log" |
+      row "Win32 second start, idle window (Wine)" s
+    grep '^FAIL' "$work/win32-e2e.log" || true
+  fi
 fi

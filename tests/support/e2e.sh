@@ -59,6 +59,28 @@ wait_until() {
   done
 }
 
+# still_running <pid>...: those of the processes that still run, one a line.
+still_running() {
+  local pid
+  for pid; do kill -0 "$pid" 2>/dev/null && echo "$pid"; done
+  return 0
+}
+
+# expect_one_runs_on <what> <pid>...: of starts made at the same moment, the script's children,
+# one runs on and every other has ended with status 0.
+expect_one_runs_on() {
+  local what=$1 survivor pid status
+  shift
+  survivor=$(still_running "$@")
+  [[ -n $survivor && $survivor != *$'\n'* ]] || fail "$what: $(grep -c . <<<"$survivor") still run"
+  for pid; do
+    [[ $pid == "$survivor" ]] && continue
+    status=0
+    wait "$pid" || status=$?
+    ((status == 0)) || fail "$what: one ended with status $status"
+  done
+}
+
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 less_than() { awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v < limit) }'; }
@@ -75,10 +97,25 @@ start_display() {
   start_xvfb || fail "Xvfb did not start"
   track "$xvfb_pid"
   if [[ ${1:-} == --wm ]]; then
-    HOME=$work openbox --sm-disable >/dev/null 2>&1 &
-    track $!
-    wait_until 30 wm_running || fail "openbox did not start"
+    start_window_manager
   fi
+}
+
+# start_window_manager [--no-keys]: openbox on DISPLAY for the script's run. With --no-keys it
+# binds no key, so Alt+F4 reaches the focused window, as on Windows, where the window closes
+# itself on it.
+start_window_manager() {
+  local config=()
+  if [[ ${1:-} == --no-keys ]]; then
+    cat >"$work/openbox-rc.xml" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc"><keyboard/><mouse/></openbox_config>
+EOF
+    config=(--config-file "$work/openbox-rc.xml")
+  fi
+  HOME=$work openbox --sm-disable "${config[@]}" >/dev/null 2>&1 &
+  track $!
+  wait_until 30 wm_running || fail "openbox did not start"
 }
 
 # find_window [--onlyvisible]: prints the id of the program's window once it exists; fails if none
@@ -97,7 +134,39 @@ find_window() {
 # The program's windows on screen, one id a line.
 program_windows() { xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null || true; }
 
+# --- Wine -----------------------------------------------------------------------------------------
+
+# use_wine_display: the X display of the prefix in WINEPREFIX, the one its desktop process is
+# bound to (tests/support/wine_env.sh).
+use_wine_display() {
+  DISPLAY=$("$(dirname "${BASH_SOURCE[0]}")/wine_env.sh" display "$WINEPREFIX") ||
+    fail "the Wine prefix has no display"
+  export DISPLAY
+}
+
+# type_ones_wine: 1 typed into both boxes of the focused window, the focus in the day box. Wine's
+# edit box does not select all on Ctrl+A: each box is cleared from its end.
+type_ones_wine() {
+  xdotool key End BackSpace BackSpace BackSpace type 1
+  xdotool key Tab End BackSpace BackSpace BackSpace type 1
+}
+
+# await_exit <pid> <limit s>: waits for the process, a child of the script, to end, at most the
+# limit; sets ended (now then) and status. Uses the script's fail.
+await_exit() {
+  local pid=$1 deadline
+  deadline=$(awk -v s="$SECONDS" -v l="$2" 'BEGIN { print s + int(l) + 1 }')
+  while kill -0 "$pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.01; done
+  ended=$(now)
+  kill -0 "$pid" 2>/dev/null && fail "still running $2 s after the close"
+  status=0
+  wait "$pid" || status=$?
+}
+
 # --- the sink -------------------------------------------------------------------------------------
+
+# Whether a stream plays on the server in PULSE_SERVER.
+playing() { [[ -n $(pactl list sink-inputs short 2>/dev/null) ]]; }
 
 # start_recording <sink> <file.wav>: records the sink's monitor, mono at 16 kHz, from now
 # ($recording_started) until stop_recording.
@@ -113,21 +182,28 @@ stop_recording() {
   wait "$recording_pid" 2>/dev/null || true
 }
 
+# await_voice_start <pid> <shown>: waits for the first tick's voice to appear on the sink, as
+# await_first_voice below; sets voice_began (now then).
+await_voice_start() {
+  local pid=$1 shown=$2
+  until playing; do
+    kill -0 "$pid" 2>/dev/null || fail "the program ended before the first tick"
+    ((SECONDS - shown < kFirstTickS + 30)) || fail "no voice $((kFirstTickS + 30)) s after load"
+    sleep 0.1
+  done
+  voice_began=$(now)
+  echo "${scenario:+$scenario: }the voice began $((SECONDS - shown)) s after the window was shown"
+}
+
 # await_first_voice <pid> <shown>: waits for the first tick's voice to come and go on the sink of
 # the server in PULSE_SERVER, where only the program plays. The tick is due kFirstTickS after the
 # window was loaded, just before it was shown at SECONDS <shown>; the voice must come within 30 s
 # more, ten times its lateness on a loaded two-core machine (up to 3 s, under Wine), and long
 # before a second tick. Uses the script's fail.
 await_first_voice() {
-  local pid=$1 shown=$2 began
-  playing() { [[ -n $(pactl list sink-inputs short 2>/dev/null) ]]; }
-  until playing; do
-    kill -0 "$pid" 2>/dev/null || fail "the program ended before the first tick"
-    ((SECONDS - shown < kFirstTickS + 30)) || fail "no voice $((kFirstTickS + 30)) s after load"
-    sleep 0.2
-  done
+  local began
+  await_voice_start "$@"
   began=$SECONDS
-  echo "the voice began $((began - shown)) s after the window was shown"
   while playing && ((SECONDS - began < 30)); do sleep 0.2; done
   sleep 1 # the end of the voice reaches the recording
 }

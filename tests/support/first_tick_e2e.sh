@@ -39,8 +39,7 @@ setup_wine() {
   : "${PULSE_SERVER:?needs the test PulseAudio server}" "${TONVELA_TEST_SINK:?}" "${WINEPREFIX:?}"
   # A Western locale: only the wide-character path can find "语音文件.WAV" there.
   export LANG=C.UTF-8 LC_ALL=C.UTF-8
-  DISPLAY=$("$support/wine_env.sh" display "$WINEPREFIX") || fail "the Wine prefix has no display"
-  export DISPLAY
+  use_wine_display
   sink=$TONVELA_TEST_SINK
 }
 
@@ -86,11 +85,7 @@ type_ones_x11() {
   xdotool key Tab ctrl+a type 1
 }
 type_ones_wayland() { type_ones_x11; }
-# Wine's edit box does not select all on Ctrl+A: each box is cleared from its end.
-type_ones_wine() {
-  xdotool key End BackSpace BackSpace BackSpace type 1
-  xdotool key Tab End BackSpace BackSpace BackSpace type 1
-}
+# type_ones_wine is e2e.sh's, shared with the other Wine scripts.
 
 # after_start_<kind>: checks of the running window before the tick.
 after_start_x11() { :; }

@@ -152,18 +152,11 @@ for n in 1 2 3 4; do
   start_tonvela "race-$n"
   racers+=("$started_pid")
 done
-running() { for pid in "${racers[@]}"; do kill -0 "$pid" 2>/dev/null && echo "$pid"; done; }
 # Once one start runs on alone, the others are gone; its window is the last that can appear.
-settled() { [[ $(running | wc -l) -le 1 && $(windows | wc -l) -ge 3 ]]; }
+settled() { [[ $(still_running "${racers[@]}" | wc -l) -le 1 && $(windows | wc -l) -ge 3 ]]; }
 wait_until 60 settled || true
 [[ $(windows | wc -l) -eq 3 ]] || fail "starts at once: $(($(windows | wc -l) - 2)) windows"
-[[ $(running | wc -l) -eq 1 ]] || fail "starts at once: $(running | wc -l) still run"
-for pid in "${racers[@]}"; do
-  [[ $pid == "$(running)" ]] && continue
-  status=0
-  wait "$pid" || status=$?
-  ((status == 0)) || fail "of the starts at once, one ended with status $status"
-done
+expect_one_runs_on "starts at once" "${racers[@]}"
 echo "starts at the same moment: one window"
 
 end_every_tonvela

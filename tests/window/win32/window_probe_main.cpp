@@ -4,9 +4,6 @@
 //
 //   tonvela_window_probe.exe answer        sends WM_GETTEXT and prints how long the answer took;
 //                                          status 2 without an answer within 60 s
-//   tonvela_window_probe.exe end-session   sends WM_QUERYENDSESSION, then WM_ENDSESSION as the
-//                                          session does; status 2 if the window refused to end,
-//                                          or its program still ran once it had answered
 //   tonvela_window_probe.exe minimise      minimises the window and waits until it is
 //   tonvela_window_probe.exe state         prints: windows=<count> iconic=<0|1> foreground=<0|1>
 //   tonvela_window_probe.exe other <s>     shows a window of its own in front for <s> seconds
@@ -48,27 +45,6 @@ int answer(HWND form) {
   std::printf("answered in %.3f ms (%u characters), not responding: %d\n", took,
               static_cast<unsigned>(length), IsHungAppWindow(form) ? 1 : 0);
   return 0;
-}
-
-// As the session does it at sign-out: whatever still runs once every program has answered
-// WM_ENDSESSION is ended from outside, so the program must have ended by its answer.
-int endSession(HWND form) {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(form, &processId);
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-  DWORD_PTR mayEnd = FALSE;
-  SendMessageTimeoutW(form, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, kAnswerLimitMs, &mayEnd);
-  if (!mayEnd) {
-    std::printf("the window refused the end of the session\n");
-    return 2;
-  }
-  const auto sent = Clock::now();
-  SendMessageTimeoutW(form, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, kAnswerLimitMs, nullptr);
-  const double answered = millisSince(sent);
-  const bool ended = process != nullptr && WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-  std::printf("WM_ENDSESSION answered after %.3f ms, the program %s\n", answered,
-              ended ? "had ended" : "still ran");
-  return ended ? 0 : 2;
 }
 
 int minimise(HWND form) {
@@ -126,7 +102,7 @@ int main() {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv == nullptr || argc < 2) {
-    std::fputs("usage: tonvela_window_probe answer|end-session|minimise|state|other <s>\n", stderr);
+    std::fputs("usage: tonvela_window_probe answer|minimise|state|other <s>\n", stderr);
     return 64;
   }
   const std::wstring command = argv[1];
@@ -139,7 +115,6 @@ int main() {
     return 1;
   }
   if (command == L"answer") return answer(form);
-  if (command == L"end-session") return endSession(form);
   if (command == L"minimise") return minimise(form);
   if (command == L"state") return state(form);
   std::fputs("unknown command\n", stderr);
