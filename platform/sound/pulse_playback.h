@@ -31,9 +31,4 @@ PlaybackOutcome playThroughPulse(AudioSource& source, const std::string& mediaNa
 inline constexpr int kLowestPlayableRate = 1000;
 inline constexpr int kHighestPlayableRate = 768000;
 
-// True when the rate is within the playable range and libpulse accepts a float stream of this
-// rate and channel count. libpulse aborts the process on some invalid specs, so this is checked
-// before any stream is made.
-bool pulseCanTake(int sampleRate, int channels);
-
 }  // namespace tonvela
