@@ -17,8 +17,14 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr char kApplicationName[] = "Tonvela";
 constexpr char kApplicationId[] = "org.tonvela.Tonvela";
 constexpr char kApplicationIcon[] = "tonvela";
-// Short enough that the call returns soon after the last sample, long enough not to underrun.
-constexpr pa_usec_t kTargetLatencyUs = 100 * PA_USEC_PER_MSEC;
+// The stream keeps this much ahead of the sink, what the server gives a client that asks for
+// nothing (paplay): a player held up by a busy machine for less than that is heard without a gap.
+// A tenth of it ran dry in the middle of a sound in about one playback in ten beside two busy
+// cores (bench/sound/recording_rates.sh).
+constexpr pa_usec_t kBufferedUs = 2 * PA_USEC_PER_SEC;
+// It is topped up in steps of this, which with early requests is also all the sink holds: a stop
+// is heard at once even on a sink that cannot take back what it has already rendered.
+constexpr pa_usec_t kRequestUs = 50 * PA_USEC_PER_MSEC;
 // A length beyond this is a damaged header, not a sound; it would only push the deadline away.
 constexpr double kLongestSoundSeconds = 24.0 * 3600.0;
 
@@ -209,13 +215,15 @@ bool PulseSession::createStream() {
   }
   pa_stream_set_state_callback(stream_, &PulseSession::onStreamState, this);
   pa_stream_set_write_callback(stream_, &PulseSession::onWriteRequest, this);
+  // prebuf left to the server: it starts the sound only once the buffer is full, or at the drain
+  // of a sound shorter than that, so a sound that fits is wholly in the server before it begins.
   pa_buffer_attr buffer{};
   buffer.maxlength = UINT32_MAX;
-  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kBufferedUs, &spec));
   buffer.prebuf = UINT32_MAX;
-  buffer.minreq = UINT32_MAX;
+  buffer.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kRequestUs, &spec));
   buffer.fragsize = UINT32_MAX;
-  return pa_stream_connect_playback(stream_, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr,
+  return pa_stream_connect_playback(stream_, nullptr, &buffer, PA_STREAM_EARLY_REQUESTS, nullptr,
                                     nullptr) >= 0;
 }
 
