@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/program_identity.h"
 #include "platform/sound/playable_rates.h"
@@ -16,8 +17,14 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Short enough that the call returns soon after the last sample, long enough not to underrun.
-constexpr pa_usec_t kTargetLatencyUs = 100 * PA_USEC_PER_MSEC;
+// The stream keeps this much ahead of the sink, what the server gives a client that asks for
+// nothing (paplay): a player held up by a busy machine for less than that is heard without a gap.
+// A tenth of it ran dry in the middle of a sound in about one playback in ten beside two busy
+// cores (bench/sound/recording_rates.sh).
+constexpr pa_usec_t kBufferedUs = 2 * PA_USEC_PER_SEC;
+// It is topped up in steps of this, which with early requests is also all the sink holds: a stop
+// is heard at once even on a sink that cannot take back what it has already rendered.
+constexpr pa_usec_t kRequestUs = 50 * PA_USEC_PER_MSEC;
 // A length beyond this is a damaged header, not a sound; it would only push the deadline away.
 constexpr double kLongestSoundSeconds = 24.0 * 3600.0;
 
@@ -45,14 +52,26 @@ class PulseSession {
   PlaybackOutcome play();
 
  private:
+  // Where the session is: the server's answers move it on; a failure is final, wherever it came.
+  enum class Phase {
+    Connecting,   // until the server has accepted the connection
+    Filling,      // the stream takes the sound as fast as the server asks for it
+    Draining,     // every sample is written; the server has been asked to drain
+    Drained,      // the server has taken the last sample into its device buffer
+    TimingKnown,  // how long the device buffer still plays is known
+    Failed,       // the connection, the stream, a write or the drain failed
+  };
   enum class Wait { Done, Failed, TimedOut, Stopped };
 
   bool connect();
   bool createStream();
   Wait runUntil(const std::function<bool()>& done, SteadyClock::time_point deadline);
+  Wait runUntilPhase(Phase phase, SteadyClock::time_point deadline);
+  std::optional<PlaybackOutcome> outcomeOf(Wait wait) const;
+  void advanceTo(Phase phase);
   void fillStream(std::size_t bytesWanted);
   void startDrain();
-  bool waitForPlayout(SteadyClock::time_point deadline);
+  Wait waitForPlayout(SteadyClock::time_point deadline);
   std::size_t frameBytes() const {
     return sizeof(float) * static_cast<std::size_t>(source_.channels());
   }
@@ -70,12 +89,7 @@ class PulseSession {
   pa_mainloop* mainloop_ = nullptr;
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
-  bool failed_ = false;
-  bool sourceEnded_ = false;
-  bool draining_ = false;
-  bool drained_ = false;
-  bool drainSucceeded_ = false;
-  bool timingUpdated_ = false;
+  Phase phase_ = Phase::Connecting;
   std::int64_t framesWritten_ = 0;
 };
 
@@ -104,7 +118,7 @@ PulseSession::Wait PulseSession::runUntil(const std::function<bool()>& done,
     if (stop_.stop_requested()) {
       return Wait::Stopped;
     }
-    if (failed_) {
+    if (phase_ == Phase::Failed) {
       return Wait::Failed;
     }
     auto remaining = deadline - SteadyClock::now();
@@ -120,6 +134,36 @@ PulseSession::Wait PulseSession::runUntil(const std::function<bool()>& done,
     }
   }
   return Wait::Done;
+}
+
+PulseSession::Wait PulseSession::runUntilPhase(Phase phase, SteadyClock::time_point deadline) {
+  return runUntil([this, phase] { return phase_ == phase; }, deadline);
+}
+
+// The one reading of how a wait ended: nothing when it reached its goal, else why the playback
+// ends. A failure before there is a stream can only be the connection's: no server to play on.
+std::optional<PlaybackOutcome> PulseSession::outcomeOf(Wait wait) const {
+  switch (wait) {
+    case Wait::Done:
+      return std::nullopt;
+    case Wait::Failed:
+      break;
+    case Wait::TimedOut:
+      return PlaybackOutcome::TimedOut;
+    case Wait::Stopped:
+      return PlaybackOutcome::Stopped;
+  }
+  if (stream_ == nullptr) {
+    return PlaybackOutcome::NoServer;
+  }
+  return source_.failed() ? PlaybackOutcome::SourceFailed : PlaybackOutcome::ServerFailed;
+}
+
+// A failure is final: no later callback may move the session on from it.
+void PulseSession::advanceTo(Phase phase) {
+  if (phase_ != Phase::Failed) {
+    phase_ = phase;
+  }
 }
 
 bool PulseSession::connect() {
@@ -159,54 +203,52 @@ bool PulseSession::createStream() {
   }
   pa_stream_set_state_callback(stream_, &PulseSession::onStreamState, this);
   pa_stream_set_write_callback(stream_, &PulseSession::onWriteRequest, this);
+  // prebuf left to the server: it starts the sound only once the buffer is full, or at the drain
+  // of a sound shorter than that, so a sound that fits is wholly in the server before it begins.
   pa_buffer_attr buffer{};
   buffer.maxlength = UINT32_MAX;
-  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kBufferedUs, &spec));
   buffer.prebuf = UINT32_MAX;
-  buffer.minreq = UINT32_MAX;
+  buffer.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kRequestUs, &spec));
   buffer.fragsize = UINT32_MAX;
-  return pa_stream_connect_playback(stream_, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr,
+  return pa_stream_connect_playback(stream_, nullptr, &buffer, PA_STREAM_EARLY_REQUESTS, nullptr,
                                     nullptr) >= 0;
 }
 
 // Writes straight into the server's buffer, chunk by chunk, so no copy of the sound is kept.
 void PulseSession::fillStream(std::size_t bytesWanted) {
-  while (bytesWanted >= frameBytes() && !sourceEnded_) {
+  while (phase_ == Phase::Filling && bytesWanted >= frameBytes()) {
     void* buffer = nullptr;
     std::size_t bytes = bytesWanted;
     if (pa_stream_begin_write(stream_, &buffer, &bytes) < 0) {
-      failed_ = true;
+      advanceTo(Phase::Failed);
       return;
     }
     std::size_t maxFrames = std::min(bytes, bytesWanted) / frameBytes();
     std::size_t frames = maxFrames == 0 ? 0 : source_.read(static_cast<float*>(buffer), maxFrames);
     if (frames == 0) {
       pa_stream_cancel_write(stream_);
-      sourceEnded_ = true;
-      break;
+      startDrain();
+      return;
     }
     if (pa_stream_write(stream_, buffer, frames * frameBytes(), nullptr, 0, PA_SEEK_RELATIVE) < 0) {
-      failed_ = true;
+      advanceTo(Phase::Failed);
       return;
     }
     framesWritten_ += static_cast<std::int64_t>(frames);
     bytesWanted -= frames * frameBytes();
     // Known end: drain now rather than wait for the server to ask for more.
-    sourceEnded_ = framesWritten_ >= source_.frames();
-  }
-  if (sourceEnded_) {
-    startDrain();
+    if (framesWritten_ >= source_.frames()) {
+      startDrain();
+    }
   }
 }
 
 void PulseSession::startDrain() {
-  if (draining_) {
-    return;
-  }
-  draining_ = true;
+  advanceTo(Phase::Draining);
   pa_operation* operation = pa_stream_drain(stream_, &PulseSession::onDrained, this);
   if (operation == nullptr) {
-    failed_ = true;
+    advanceTo(Phase::Failed);
     return;
   }
   pa_operation_unref(operation);
@@ -214,80 +256,64 @@ void PulseSession::startDrain() {
 
 PlaybackOutcome PulseSession::play() {
   const auto start = SteadyClock::now();
-  const auto connectDeadline = start + options_.connectTimeout;
   if (!connect()) {
     return PlaybackOutcome::NoServer;
   }
   auto contextReady = [this] { return pa_context_get_state(context_) == PA_CONTEXT_READY; };
-  switch (runUntil(contextReady, connectDeadline)) {
-    case Wait::Done:
-      break;
-    case Wait::Failed:
-      return PlaybackOutcome::NoServer;
-    case Wait::TimedOut:
-      return PlaybackOutcome::TimedOut;
-    case Wait::Stopped:
-      return PlaybackOutcome::Stopped;
+  if (auto ended = outcomeOf(runUntil(contextReady, start + options_.connectTimeout))) {
+    return *ended;
   }
   if (!createStream()) {
     return PlaybackOutcome::ServerFailed;
   }
+  advanceTo(Phase::Filling);
   const auto deadline = start + soundLength(source_) + options_.deadlineSlack;
-  switch (runUntil([this] { return drained_; }, deadline)) {
-    case Wait::Done:
-      break;
-    case Wait::Failed:
-      return source_.failed() ? PlaybackOutcome::SourceFailed : PlaybackOutcome::ServerFailed;
-    case Wait::TimedOut:
-      return PlaybackOutcome::TimedOut;
-    case Wait::Stopped:
-      return PlaybackOutcome::Stopped;
+  if (auto ended = outcomeOf(runUntilPhase(Phase::Drained, deadline))) {
+    return *ended;
   }
+  // A source that stopped early still ends in a drain: what it gave was played, but not the sound.
   if (source_.failed()) {
     return PlaybackOutcome::SourceFailed;
   }
-  if (!drainSucceeded_) {
-    return PlaybackOutcome::ServerFailed;
-  }
-  if (!waitForPlayout(deadline)) {
-    return stop_.stop_requested() ? PlaybackOutcome::Stopped : PlaybackOutcome::ServerFailed;
-  }
-  return PlaybackOutcome::Played;
+  return outcomeOf(waitForPlayout(deadline)).value_or(PlaybackOutcome::Played);
 }
 
 // The server acknowledges a drain once the sink has taken the last sample into its device
 // buffer, not once it has been heard; what is still in that buffer is waited out here, so the
 // call does not return while the sound is still playing.
-bool PulseSession::waitForPlayout(SteadyClock::time_point deadline) {
+PulseSession::Wait PulseSession::waitForPlayout(SteadyClock::time_point deadline) {
   pa_operation* operation =
       pa_stream_update_timing_info(stream_, &PulseSession::onTimingUpdated, this);
   if (operation == nullptr) {
-    return false;
+    advanceTo(Phase::Failed);
+    return Wait::Failed;
   }
   pa_operation_unref(operation);
-  if (runUntil([this] { return timingUpdated_; }, deadline) != Wait::Done) {
-    return false;
+  if (Wait wait = runUntilPhase(Phase::TimingKnown, deadline); wait != Wait::Done) {
+    return wait;
   }
   pa_usec_t latency = 0;
   int negative = 0;
   if (pa_stream_get_latency(stream_, &latency, &negative) != 0 || negative != 0) {
-    return true;  // nothing left to hear
+    return Wait::Done;  // nothing left to hear
   }
   auto playedOut = std::min(deadline, SteadyClock::now() + std::chrono::microseconds(latency));
-  return runUntil([] { return false; }, playedOut) == Wait::TimedOut;
+  // Nothing ends this wait early but a stop or a failure: its timeout is the goal.
+  Wait wait = runUntil([] { return false; }, playedOut);
+  return wait == Wait::TimedOut ? Wait::Done : wait;
 }
 
 void PulseSession::onContextState(pa_context* context, void* self) {
   pa_context_state_t state = pa_context_get_state(context);
   if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
-    static_cast<PulseSession*>(self)->failed_ = true;
+    static_cast<PulseSession*>(self)->advanceTo(Phase::Failed);
   }
 }
 
 void PulseSession::onStreamState(pa_stream* stream, void* self) {
   pa_stream_state_t state = pa_stream_get_state(stream);
   if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
-    static_cast<PulseSession*>(self)->failed_ = true;
+    static_cast<PulseSession*>(self)->advanceTo(Phase::Failed);
   }
 }
 
@@ -296,13 +322,11 @@ void PulseSession::onWriteRequest(pa_stream*, std::size_t bytes, void* self) {
 }
 
 void PulseSession::onDrained(pa_stream*, int success, void* self) {
-  auto* session = static_cast<PulseSession*>(self);
-  session->drained_ = true;
-  session->drainSucceeded_ = success != 0;
+  static_cast<PulseSession*>(self)->advanceTo(success != 0 ? Phase::Drained : Phase::Failed);
 }
 
 void PulseSession::onTimingUpdated(pa_stream*, int, void* self) {
-  static_cast<PulseSession*>(self)->timingUpdated_ = true;
+  static_cast<PulseSession*>(self)->advanceTo(Phase::TimingKnown);
 }
 
 }  // namespace

@@ -171,4 +171,9 @@ EnvelopeMatch matchEnvelope(const std::vector<double>& recording,
   return best;
 }
 
+bool heardWithin(const EnvelopeMatch& match, const HeardLimits& limits) {
+  const bool levelFits = !limits.judgeGain || (match.gain > limits.minGain && match.gain < limits.maxGain);
+  return match.correlation > limits.minCorrelation && levelFits && match.strayLevel < limits.maxStray;
+}
+
 }  // namespace tonvela::test

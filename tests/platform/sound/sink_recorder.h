@@ -54,19 +54,32 @@ struct EnvelopeMatch {
 EnvelopeMatch matchEnvelope(const std::vector<double>& recording,
                             const std::vector<double>& reference);
 
+// What a recording must show to hold a sound as it was played: its shape, at about its own level
+// (unless the server mixed it down by its own rule), and nothing else.
+struct HeardLimits {
+  double minCorrelation = 0.9;
+  bool judgeGain = true;
+  double minGain = 0.5;
+  double maxGain = 1.5;
+  double maxStray = 0.1;
+};
+
+bool heardWithin(const EnvelopeMatch& match, const HeardLimits& limits);
+
 // Runs playAndRecord (which returns something with the recording's `envelope`); when the
-// recording does not hold the expected sound, runs it once more and returns that. A recording
-// misses a block now and then that no player caused (parecord on a PipeWire monitor, Wine's
-// audio thread starved of the machine's two cores), while a fault of the player shows on both
-// tries.
+// recording misses any of the limits, runs it once more and returns that. A recording misses a
+// block now and then that no player caused (parecord on a PipeWire monitor, Wine's audio thread
+// starved of the machine's two cores), while a fault of the player shows on both tries.
 template <typename PlayAndRecord>
-auto recordMatching(PlayAndRecord playAndRecord, const std::vector<double>& expected) {
+auto recordMatching(PlayAndRecord playAndRecord, const std::vector<double>& expected,
+                    const HeardLimits& limits = {}) {
   auto played = playAndRecord();
-  const double correlation = matchEnvelope(played.envelope, expected).correlation;
-  if (correlation > 0.9) {
+  const EnvelopeMatch match = matchEnvelope(played.envelope, expected);
+  if (heardWithin(match, limits)) {
     return played;
   }
-  std::printf("recording did not match (correlation %.3f): playing once more\n", correlation);
+  std::printf("recording missed (correlation %.3f, gain %.3f, stray level %.3f): playing once more\n",
+              match.correlation, match.gain, match.strayLevel);
   return playAndRecord();
 }
 
