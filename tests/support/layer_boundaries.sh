@@ -22,7 +22,8 @@ ninja -C "$build" -t deps | awk '
   }
   {
     dep = $1
-    if (target == "" || target ~ /test|bench|fuzz/) next
+    # Tests and benchmarks may reach into any layer: by target name, or by their folder.
+    if (target == "" || target ~ /test|bench|fuzz/ || object ~ /^(tests|bench)\//) next
     plain = (target == "tonvela_core" || target == "tonvela_platform")
     backend = (target ~ /^tonvela_sound_/)
     sound_lib = (dep ~ /(^|\/)include\/pulse\/[^\/]+\.h$/ || dep ~ /(^|\/)sndfile\.h$/)
