@@ -4,7 +4,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../../support/e2e.sh"
 
 # From a start's command to its end, most of it Wine starting a program: ten times the worst seen
-# on a loaded two-core machine (1.5 s, bench/latency/run.sh).
+# on a loaded two-core machine (0.74 s, bench/latency/run.sh), and more.
 readonly kSecondStartLimitS=20
 
 # start_wine_e2e <tonvela.exe> <tonvela_window_probe.exe>: the scratch, a Western locale (only the
