@@ -81,6 +81,18 @@ expect_one_runs_on() {
   done
 }
 
+# await_exit <pid> <limit s>: waits for the process, a child of the script, to end, at most the
+# limit; sets ended (now then) and status. Uses the script's fail.
+await_exit() {
+  local pid=$1 deadline
+  deadline=$(awk -v s="$SECONDS" -v l="$2" 'BEGIN { print s + int(l) + 1 }')
+  while kill -0 "$pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.01; done
+  ended=$(now)
+  kill -0 "$pid" 2>/dev/null && fail "still running $2 s after the close"
+  status=0
+  wait "$pid" || status=$?
+}
+
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 less_than() { awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v < limit) }'; }
@@ -149,18 +161,6 @@ use_wine_display() {
 type_ones_wine() {
   xdotool key End BackSpace BackSpace BackSpace type 1
   xdotool key Tab End BackSpace BackSpace BackSpace type 1
-}
-
-# await_exit <pid> <limit s>: waits for the process, a child of the script, to end, at most the
-# limit; sets ended (now then) and status. Uses the script's fail.
-await_exit() {
-  local pid=$1 deadline
-  deadline=$(awk -v s="$SECONDS" -v l="$2" 'BEGIN { print s + int(l) + 1 }')
-  while kill -0 "$pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.01; done
-  ended=$(now)
-  kill -0 "$pid" 2>/dev/null && fail "still running $2 s after the close"
-  status=0
-  wait "$pid" || status=$?
 }
 
 # --- the sink -------------------------------------------------------------------------------------
