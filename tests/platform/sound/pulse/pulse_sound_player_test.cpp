@@ -17,6 +17,7 @@
 
 #include "core/voice_file.h"
 #include "platform/sound/pulse/pulse_sound_player.h"
+#include "tests/platform/sound/expect_heard.h"
 #include "tests/platform/sound/sink_recorder.h"
 #include "tests/platform/sound/sound_file_cases.h"
 #include "tests/platform/sound/test_sounds.h"
@@ -72,15 +73,6 @@ Seconds lengthOf(const std::vector<float>& samples, int rate) {
 // PipeWire weigh the channels differently), so its level is the server's choice, not the player's.
 constexpr HeardLimits kMixedDown{.judgeGain = false};
 
-// The recording holds the reference once, at about its own level, and nothing else.
-void expectHeard(const Played& played, const std::vector<double>& reference,
-                 const HeardLimits& limits = {}) {
-  EnvelopeMatch match = matchEnvelope(played.envelope, reference);
-  EXPECT_TRUE(heardWithin(match, limits))
-      << "correlation " << match.correlation << ", gain " << match.gain << ", stray level "
-      << match.strayLevel;
-}
-
 void expectTiming(const Played& played, Seconds length) {
   // A few ms of leeway: the sink's clock and the steady clock are not the same clock.
   EXPECT_GE(played.elapsed.count(), length.count() - 0.005);
@@ -116,7 +108,7 @@ TEST(PulseSoundPlayer, PlaysTheSampleVoiceToItsEndBeforeReturning) {
 
   EXPECT_TRUE(played.result);
   expectTiming(played, lengthOf(voice, rate));
-  expectHeard(played, energyEnvelope(voice, rate));
+  expectHeard(played.envelope, energyEnvelope(voice, rate));
 }
 
 TEST(PulseSoundPlayer, StreamIsNamedForTheDesktopMixer) {
@@ -193,7 +185,7 @@ TEST_P(PlaysEachFormat, AsRecordedOnTheSink) {
 
   EXPECT_TRUE(played.result);
   expectTiming(played, lengthOf(decoded, rate));
-  expectHeard(played, energyEnvelope(decoded, rate), limits);
+  expectHeard(played.envelope, energyEnvelope(decoded, rate), limits);
   // And the file still holds the bursts, so a decoding shared by both sides cannot hide a fault.
   EXPECT_GT(matchEnvelope(played.envelope, energyEnvelope(bursts, c.rate)).correlation, 0.9);
 }
@@ -243,7 +235,7 @@ TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
 
   EXPECT_TRUE(played.result);
   expectTiming(played, Seconds(chimeSeconds()));
-  expectHeard(played, chimeEnvelope());
+  expectHeard(played.envelope, chimeEnvelope());
 }
 
 INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(linuxBadFiles()),
@@ -278,7 +270,7 @@ TEST_P(PassesOverTheUnusableFile, ToTheUsableOneInALaterFolder) {
   Played played = playAndRecord(player, bursts);
 
   EXPECT_TRUE(played.result);
-  expectHeard(played, bursts);
+  expectHeard(played.envelope, bursts);
 }
 
 INSTANTIATE_TEST_SUITE_P(EarlierFolder, PassesOverTheUnusableFile,
@@ -302,7 +294,7 @@ TEST(PulseSoundPlayer, MissingFilePlaysTheSoundThemesAlarm) {
   Played played = playAndRecord(player, energyEnvelope(bursts, 44100));
 
   EXPECT_TRUE(played.result);
-  expectHeard(played, energyEnvelope(bursts, 44100));
+  expectHeard(played.envelope, energyEnvelope(bursts, 44100));
 }
 
 TEST(PulseSoundPlayer, ReadsTheFileAfreshAtEachCall) {
@@ -317,8 +309,8 @@ TEST(PulseSoundPlayer, ReadsTheFileAfreshAtEachCall) {
   std::filesystem::remove(dir.path() / kVoiceName);
   Played second = playAndRecord(player, energyEnvelope(voice, rate));
 
-  expectHeard(first, energyEnvelope(toneBursts(44100), 44100));
-  expectHeard(second, energyEnvelope(voice, rate));
+  expectHeard(first.envelope, energyEnvelope(toneBursts(44100), 44100));
+  expectHeard(second.envelope, energyEnvelope(voice, rate));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "core/voice_file.h"
+#include "tests/platform/sound/expect_heard.h"
 #include "tests/platform/sound/sink_recorder.h"
 #include "tests/platform/sound/sound_file_cases.h"
 #include "tests/platform/sound/test_sounds.h"
@@ -108,14 +109,6 @@ WineRun playMatching(const std::filesystem::path& dir, const std::vector<double>
   return recordMatching([&] { return playUnderWine(dir, setup); }, reference, limits);
 }
 
-void expectHeard(const WineRun& run, const std::vector<double>& reference,
-                 const HeardLimits& limits = {}) {
-  EnvelopeMatch match = matchEnvelope(run.envelope, reference);
-  EXPECT_TRUE(heardWithin(match, limits))
-      << "correlation " << match.correlation << ", gain " << match.gain << ", stray level "
-      << match.strayLevel;
-}
-
 // GSM's lossy frames leave some noise just outside the bursts.
 constexpr HeardLimits kLossyEdges{.maxStray = 0.25};
 
@@ -141,7 +134,7 @@ void expectPlayedWhole(const FormatCase& c, const Setup& setup) {
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.played);
   expectTiming(run, static_cast<double>(bursts.size()) / c.rate);
-  expectHeard(run, energyEnvelope(bursts, c.rate), kLossyEdges);
+  expectHeard(run.envelope, energyEnvelope(bursts, c.rate), kLossyEdges);
 }
 
 class PlaysEachFormat : public testing::TestWithParam<FormatCase> {};
@@ -194,7 +187,7 @@ TEST(WinmmSoundPlayer, AnUndecodableFileHidesNoVoiceInALaterFolder) {
 
   EXPECT_TRUE(run.played);
   expectTiming(run, seconds);
-  expectHeard(run, sample);
+  expectHeard(run.envelope, sample);
 }
 
 // Sets the file of Windows' default beep (the sound the Sound control panel chooses for it) in
@@ -240,7 +233,7 @@ TEST_P(PlaysTheDefaultBeep, WhenNoFolderHoldsTheVoice) {
                              {.lookup = Lookup::FolderThenDefaultSound});
 
   EXPECT_TRUE(run.played);
-  expectHeard(run, energyEnvelope(bursts, 22050));
+  expectHeard(run.envelope, energyEnvelope(bursts, 22050));
 }
 
 INSTANTIATE_TEST_SUITE_P(RegistryValue, PlaysTheDefaultBeep,
@@ -258,7 +251,7 @@ TEST(WinmmSoundPlayer, PlaysTheSampleVoice) {
 
   EXPECT_TRUE(run.played);
   expectTiming(run, seconds);
-  expectHeard(run, sample);
+  expectHeard(run.envelope, sample);
 }
 
 TEST(WinmmSoundPlayer, NameMatchesWithoutRegardToCase) {
@@ -269,7 +262,7 @@ TEST(WinmmSoundPlayer, NameMatchesWithoutRegardToCase) {
   WineRun run = playMatching(dir.path(), energyEnvelope(toneBursts(44100), 44100));
 
   EXPECT_TRUE(run.played);
-  expectHeard(run, energyEnvelope(toneBursts(44100), 44100));
+  expectHeard(run.envelope, energyEnvelope(toneBursts(44100), 44100));
 }
 
 TEST(WinmmSoundPlayer, StopSilencesThePlaybackPromptly) {
@@ -318,7 +311,7 @@ TEST_P(FallsBackToTheChime, PromptlyAndOnlyTheChime) {
 
   EXPECT_TRUE(run.played);
   expectTiming(run, chimeSeconds());
-  expectHeard(run, chimeEnvelope());
+  expectHeard(run.envelope, chimeEnvelope());
 }
 
 INSTANTIATE_TEST_SUITE_P(BadFiles, FallsBackToTheChime, testing::ValuesIn(badSoundFiles()),
@@ -333,7 +326,7 @@ TEST(WinmmSoundPlayer, FileLockedByAnotherProgramFallsBackToTheChime) {
 
   EXPECT_TRUE(run.played);
   expectTiming(run, chimeSeconds());
-  expectHeard(run, chimeEnvelope());
+  expectHeard(run.envelope, chimeEnvelope());
 }
 
 }  // namespace
