@@ -30,6 +30,9 @@ class SinkRecorder {
   // Stops recording and returns the samples in -1..1.
   std::vector<float> stop();
 
+  // When the first samples came: where the recording's position 0 stands on the steady clock.
+  std::chrono::steady_clock::time_point startedAt() const { return firstData_; }
+
   // After stop(): how much shorter the recording is than the time it ran.
   double shortfallSeconds() const { return shortfallSeconds_; }
 

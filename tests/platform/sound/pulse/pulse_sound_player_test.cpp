@@ -143,7 +143,6 @@ TEST(PulseSoundPlayer, StopFromAnotherThreadEndsThePlaybackAtOnce) {
   std::stop_source stopSource;
 
   SinkRecorder recorder;
-  const auto recordingStart = std::chrono::steady_clock::now();
   std::future<bool> playing = std::async(
       std::launch::async, [&] { return player.playSync(kVoiceName, stopSource.get_token()); });
   std::this_thread::sleep_for(800ms);
@@ -159,7 +158,7 @@ TEST(PulseSoundPlayer, StopFromAnotherThreadEndsThePlaybackAtOnce) {
   EXPECT_LT(stopTook.count(), 0.25);
   // 10 ms windows: loud before the stop, silent from shortly after it.
   const auto stopWindow = static_cast<std::size_t>(
-      std::chrono::duration<double>(stoppedAt - recordingStart).count() * 100.0);
+      std::chrono::duration<double>(stoppedAt - recorder.startedAt()).count() * 100.0);
   ASSERT_GT(envelope.size(), stopWindow + 50);
   const double loud = *std::max_element(envelope.begin(), envelope.begin() + stopWindow);
   const double after = *std::max_element(envelope.begin() + stopWindow + 25, envelope.end());
