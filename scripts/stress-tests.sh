@@ -6,30 +6,37 @@
 #   scripts/stress-tests.sh [REPEATS] [SLOW_REPEATS] [ASAN_PASSES]
 #
 # In the release and Windows builds every test labelled sound, display, wine or e2e runs REPEATS
-# times (default 10), the one-minute runs (label slow) SLOW_REPEATS times (default REPEATS/3,
-# rounded up); then the whole sanitizer pass, as scripts/test.sh runs it, ASAN_PASSES times
-# (default 3 for 10 repeats: REPEATS x 0.3, rounded up). Builds what is missing first. Prints a
-# table of runs and failures per test; the JUnit files of every round, with each test's output,
-# stay in build/stress/<time>/. Exits non-zero if any test failed.
+# times (default 10), the one-minute runs (label slow) SLOW_REPEATS times; the whole sanitizer
+# pass, as scripts/test.sh runs it, ASAN_PASSES times (both default to 3 for 10 repeats: REPEATS
+# x 0.3, rounded up). Two lanes run side by side, each build's rounds one after another: the
+# release rounds then the sanitizer passes, and the Windows rounds. The Windows tests take turns
+# on Wine's one desktop, so they would leave a core idle alone; beside the other lane the machine
+# is loaded beyond the two busy processes, which only makes the proof harder. Builds what is
+# missing first. Prints a table of runs and failures per test; the JUnit files of every round,
+# with each test's output, stay in build/stress/<time>/. Exits non-zero if any test failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 repeats=${1:-10}
-slow_repeats=${2:-$(((repeats + 2) / 3))}
-asan_passes=${3:-$(((repeats * 3 + 9) / 10))}
+slow_repeats=${2:-$(((repeats * 3 + 9) / 10))}
+asan_passes=${3:-$slow_repeats}
 readonly kLabels='sound|display|wine|e2e'
 log=$PWD/build/stress/$(date +%Y%m%d-%H%M%S)
 mkdir -p "$log"
 
 load_pids=()
+lane_pids=()
 stop_load() {
   local pid
   for pid in "${load_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait "${load_pids[@]}" 2>/dev/null || true
   load_pids=()
 }
-# Stops whatever an interrupted Windows round left of the Wine prefix, as test-windows.sh does.
+# Stops an interrupted run's lanes and whatever a Windows round left of the Wine prefix, as
+# test-windows.sh does.
 cleanup() {
+  local pid
+  for pid in "${lane_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   stop_load
   tests/support/wine_env.sh stop build/windows/wine-prefix >/dev/null 2>&1 || true
 }
@@ -61,20 +68,35 @@ round() {
   echo "$name: $(grep -Eo '[0-9]+% tests passed.*' "$log/$name.log" || echo "ctest status $status") ($((SECONDS - started)) s)"
 }
 
-begun=$SECONDS
-for preset in release windows; do
+# rounds <preset>: the labelled tests of one build, REPEATS rounds, the first SLOW_REPEATS of them
+# with the one-minute runs.
+rounds() {
+  local preset=$1 r slow
   for ((r = 1; r <= repeats; r++)); do
     slow=(--label-exclude slow)
     ((r <= slow_repeats)) && slow=()
     round "$preset" "$preset-$r" -L "$kLabels" "${slow[@]}"
   done
-  if [[ $preset == windows ]]; then
-    tests/support/wine_env.sh stop build/windows/wine-prefix >/dev/null 2>&1 || true
-  fi
-done
-for ((r = 1; r <= asan_passes; r++)); do
-  round asan "asan-$r" --label-exclude slow
-done
+}
+release_lane() {
+  local r
+  rounds release
+  for ((r = 1; r <= asan_passes; r++)); do
+    round asan "asan-$r" --label-exclude slow
+  done
+}
+windows_lane() {
+  rounds windows
+  tests/support/wine_env.sh stop build/windows/wine-prefix >/dev/null 2>&1 || true
+}
+
+begun=$SECONDS
+release_lane &
+lane_pids+=($!)
+windows_lane &
+lane_pids+=($!)
+wait "${lane_pids[@]}"
+lane_pids=()
 stop_load
 wall=$((SECONDS - begun))
 
