@@ -100,6 +100,8 @@ less_than() { awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v < limit) }'; }
 # --- display and windows --------------------------------------------------------------------------
 
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+# The id of the window that has the focus, in decimal as xdotool gives it.
+active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW | grep -o '0x[0-9a-f]*')"; }
 
 # start_display [--wm]: an X server (Xvfb) of the script's own in DISPLAY; with --wm a window
 # manager (openbox) too, as on any desktop: it brings a window forward when the program asks,

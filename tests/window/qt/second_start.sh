@@ -73,8 +73,6 @@ topmost_of() {
   echo "$top"
 }
 
-active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW | grep -o '0x[0-9a-f]*')"; }
-
 start_tonvela first
 first=$started_pid
 wait_for_window || fail "the first start opened no window"
