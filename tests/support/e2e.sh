@@ -100,6 +100,8 @@ less_than() { awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v < limit) }'; }
 # --- display and windows --------------------------------------------------------------------------
 
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+# The window of the other program the scripts start ("xmessage -name other"), once it shows.
+other_window() { xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n1; }
 # The id of the window that has the focus, in decimal as xdotool gives it.
 active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW | grep -o '0x[0-9a-f]*')"; }
 

@@ -190,7 +190,7 @@ scenario_silent() {
   track $!
   other_has_focus() {
     local other
-    other=$(xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n1)
+    other=$(other_window)
     [[ -n $other ]] || return 1
     timeout 5 xdotool windowactivate --sync "$other" >/dev/null 2>&1 || true
     [[ $(active_window) == "$other" ]]

@@ -81,7 +81,6 @@ window=$(windows)
 # Another window in front, with the focus (no window manager runs, so set both by hand).
 xmessage -name other "another program" 2>/dev/null &
 track $!
-other_window() { xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n1; }
 has_other() { [[ -n $(other_window) ]]; }
 wait_until 30 has_other || fail "xmessage opened no window"
 other=$(other_window)

@@ -7,23 +7,9 @@ set -euo pipefail
 DISPLAY=$("$(dirname "$0")/../../support/wine_env.sh" display "$WINEPREFIX")
 export DISPLAY
 
-home=$(mktemp -d)
-wm=""
-cleanup() {
-  [[ -n $wm ]] && { kill "$wm" 2>/dev/null; wait "$wm" 2>/dev/null || true; }
-  rm -rf "$home"
-}
-trap cleanup EXIT
-cat >"$home/rc.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<openbox_config xmlns="http://openbox.org/3.4/rc"><keyboard/><mouse/></openbox_config>
-EOF
-HOME=$home openbox --sm-disable --config-file "$home/rc.xml" >/dev/null 2>&1 &
-wm=$!
-for ((tries = 0; tries < 300; tries++)); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+source "$(dirname "$0")/../../support/e2e.sh"
+e2e_scratch
+start_window_manager --no-keys
 
 status=0
 "$@" || status=$?
