@@ -28,8 +28,9 @@ TEST_PACKAGES=(
   # speaks the PulseAudio protocol
   pipewire pipewire-pulse wireplumber dbus-daemon
   # the end-to-end runs and the docs screenshot: Xvfb, xwininfo to see it is up, xdotool to
-  # type, sox to measure the recording, ImageMagick's import for scripts/screenshot.sh
-  xvfb x11-utils xdotool sox imagemagick
+  # type, xclip to read back what the boxes hold, sox to measure the recording, ImageMagick's
+  # import for scripts/screenshot.sh
+  xvfb x11-utils xdotool xclip sox imagemagick
   # the end-to-end run as a Wayland client: the weston compositor
   weston
   # the second-start and close-during-playback runs: a real window manager that brings a window

@@ -12,6 +12,7 @@ readonly kFirstTickS=60
 # passed to `on_exit` run, when the script (or the subshell that called it) exits, however it exits.
 e2e_scratch() {
   work=$(mktemp -d)
+  started_in=$PWD
   pids=()
   exit_commands=()
   trap e2e_cleanup EXIT
@@ -37,14 +38,27 @@ e2e_cleanup() {
 }
 
 # fail <message>: ends the script, with what the programs it ran wrote to their *.err files in
-# $work (or $err_dir). A script that runs scenarios names the one in $scenario.
+# $work (or $err_dir). A script that runs scenarios names the one in $scenario. The scratch folder,
+# with a picture of the program's window if there is one, is kept for a look.
 fail() {
   echo "FAIL${scenario:+ ($scenario)}: $*" >&2
-  local err
-  for err in "${err_dir:-$work}"/*.err; do
+  local err scratch=${err_dir:-$work}
+  for err in "$scratch"/*.err; do
     [[ -s $err ]] && sed "s|^|  $(basename "$err" .err): |" "$err" >&2
   done
+  keep_scratch "$scratch"
   exit 1
+}
+
+# keep_scratch <folder>: its files, and the window's picture at the failure, copied to
+# failed-e2e/<script>[-<scenario>]-<pid> in the folder the test ran in.
+keep_scratch() {
+  local kept
+  kept=$started_in/failed-e2e/$(basename "$0" .sh)${scenario:+-$scenario}-$BASHPID
+  mkdir -p "$kept" || return 0
+  [[ -n ${window:-} ]] && import -window "$window" "$kept/window-at-failure.png" 2>/dev/null
+  cp -r "$1/." "$kept/" 2>/dev/null # sockets and FIFOs are passed by
+  echo "kept: $kept" >&2
 }
 
 # wait_until <seconds> <command...>: runs the command until it succeeds, for at most <seconds>.
@@ -149,6 +163,47 @@ find_window() {
 
 # The program's windows on screen, one id a line.
 program_windows() { xdotool search --onlyvisible --name "^${kTitle//./\\.}\$" 2>/dev/null || true; }
+
+# --- typing into the program's boxes (X11) ---------------------------------------------------------
+
+# focused_box_text: what the box with the keyboard focus holds, read back as a user's Ctrl+A offers
+# it to other programs on X11 (the PRIMARY selection). A mark of ours is offered first, so a
+# selection left from before is never taken for the box's. Fails if no answer came within 10 s.
+focused_box_text() {
+  local mark="(no answer)" text=""
+  printf '%s' "$mark" | xclip -selection primary -i >/dev/null 2>&1
+  xdotool key ctrl+a
+  box_answered() { text=$(xclip -o -selection primary 2>/dev/null) && [[ $text != "$mark" ]]; }
+  wait_until 10 box_answered || return 1
+  printf '%s' "$text"
+}
+
+# type_over_focused_box <shown> <typed>: the focused box must show <shown>; <typed> replaces it
+# (Ctrl+A left it selected) and must be read back.
+type_over_focused_box() {
+  local text
+  text=$(focused_box_text) || fail "the box with the focus did not answer Ctrl+A"
+  [[ $text == "$1" ]] || fail "the box with the focus shows '$text', not $1"
+  xdotool type "$2"
+  text=$(focused_box_text) || fail "the box did not answer Ctrl+A after $2 was typed"
+  [[ $text == "$2" ]] || fail "the box shows '$text' after $2 was typed over $1"
+}
+
+# type_ones_x11: 1 typed into both boxes of the program's window, which has the focus in the day
+# box, each box read back before and after. Keys that come before the window takes them are lost,
+# so the first Ctrl+A is sent again until the window answers, three times at most; the boxes start
+# at 15 and 25 minutes.
+type_ones_x11() {
+  local try
+  for try in 1 2 3; do
+    focused_box_text >/dev/null && break
+    echo "${scenario:+$scenario: }the window did not answer Ctrl+A at try $try" >&2
+  done
+  type_over_focused_box 15 1
+  xdotool key Tab
+  type_over_focused_box 25 1
+  xdotool key End # no selection left: a selection looks different once the window loses the focus
+}
 
 # --- Wine -----------------------------------------------------------------------------------------
 

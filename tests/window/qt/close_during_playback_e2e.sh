@@ -42,12 +42,10 @@ start_tonvela() {
   "$program" 2>"$dir/tonvela.err" &
   tonvela_pid=$!
   track "$tonvela_pid"
-  window=$(find_window) || fail "no window titled $kTitle"
+  window=$(find_window --onlyvisible) || fail "no window titled $kTitle"
   shown=$SECONDS
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
-  sleep 0.3
-  xdotool key ctrl+a type 1
-  xdotool key Tab ctrl+a type 1
+  type_ones_x11
   sleep 0.3
 }
 
