@@ -50,15 +50,30 @@ fail() {
   exit 1
 }
 
-# keep_scratch <folder>: its files, and the window's picture at the failure, copied to
-# failed-e2e/<script>[-<scenario>]-<pid> in the folder the test ran in.
+# keep_scratch <folder>: its files copied to failed-e2e/<script>[-<scenario>]-<pid> in the folder
+# the test ran in, with what the display and the processes were doing at the failure.
 keep_scratch() {
   local kept
-  kept=$started_in/failed-e2e/$(basename "$0" .sh)${scenario:+-$scenario}-$BASHPID
+  kept=${started_in:-$PWD}/failed-e2e/$(basename "$0" .sh)${scenario:+-$scenario}-$BASHPID
   mkdir -p "$kept" || return 0
-  [[ -n ${window:-} ]] && import -window "$window" "$kept/window-at-failure.png" 2>/dev/null
   cp -r "$1/." "$kept/" 2>/dev/null # sockets and FIFOs are passed by
+  [[ -n ${window:-} ]] && import -window "$window" "$kept/window-at-failure.png" 2>/dev/null
+  if [[ -n ${DISPLAY:-} ]]; then
+    import -window root "$kept/screen-at-failure.png" 2>/dev/null
+    { xprop -root; xwininfo -root -tree; } >"$kept/windows-at-failure.txt" 2>&1
+  fi
+  ps -eo pid,ppid,stat,wchan:32,etimes,args --forest >"$kept/processes-at-failure.txt" 2>&1
+  [[ -n ${tonvela_pid:-} ]] && thread_stacks "$tonvela_pid" >"$kept/program-threads.txt" 2>&1
   echo "kept: $kept" >&2
+}
+
+# thread_stacks <pid>: where each thread of the process waits, as the kernel sees it.
+thread_stacks() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    echo "thread ${task##*/} $(cut -d' ' -f3 "$task/stat"), waits in $(cat "$task/wchan")"
+    cat "$task/stack" 2>/dev/null
+  done
 }
 
 # wait_until <seconds> <command...>: runs the command until it succeeds, for at most <seconds>.
@@ -189,15 +204,22 @@ type_over_focused_box() {
   [[ $text == "$2" ]] || fail "the box shows '$text' after $2 was typed over $1"
 }
 
-# type_ones_x11: 1 typed into both boxes of the program's window, which has the focus in the day
-# box, each box read back before and after. Keys that come before the window takes them are lost,
-# so the first Ctrl+A is sent again until the window answers, three times at most; the boxes start
-# at 15 and 25 minutes.
+# give_focus: the keyboard focus to the program's $window, through the window manager if one runs.
+give_focus() {
+  timeout 20 xdotool windowactivate --sync "$window" 2>/dev/null ||
+    timeout 20 xdotool windowfocus --sync "$window"
+}
+
+# type_ones_x11: 1 typed into both boxes of the program's $window, given the focus in the day box,
+# each box read back before and after. Keys that come before the window takes them are lost, so
+# until the window answers a first Ctrl+A, the focus is given again and the key sent again, three
+# times at most; the boxes start at 15 and 25 minutes.
 type_ones_x11() {
   local try
   for try in 1 2 3; do
     focused_box_text >/dev/null && break
     echo "${scenario:+$scenario: }the window did not answer Ctrl+A at try $try" >&2
+    give_focus || true
   done
   type_over_focused_box 15 1
   xdotool key Tab

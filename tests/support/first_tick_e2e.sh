@@ -53,8 +53,7 @@ launch_wine() { wine "${1:-$program}" >>"$work/program.err" 2>&1 & }
 await_window_x11() {
   window=$(find_window --onlyvisible) || fail "no window titled $kTitle"
   # No window manager runs, so the window gets the keyboard focus from us.
-  xdotool windowfocus --sync "$window"
-  sleep 0.3
+  give_focus
 }
 await_window_wayland() {
   # Mapped within 30 s: ten times the slowest start seen on a loaded machine (about 2 s).

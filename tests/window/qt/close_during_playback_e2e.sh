@@ -44,7 +44,7 @@ start_tonvela() {
   track "$tonvela_pid"
   window=$(find_window --onlyvisible) || fail "no window titled $kTitle"
   shown=$SECONDS
-  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+  give_focus
   type_ones_x11
   sleep 0.3
 }

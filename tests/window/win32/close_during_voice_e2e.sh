@@ -89,7 +89,7 @@ run_scenario() {
   start_recording "$TONVELA_TEST_SINK" "$dir/sink.wav"
   start_tonvela "$dir" "tonvela-$scenario"
   await_window
-  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+  give_focus
   sleep 0.3
   type_ones_wine
   sleep 0.3
