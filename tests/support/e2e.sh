@@ -161,6 +161,26 @@ EOF
   HOME=$work openbox --sm-disable "${config[@]}" >/dev/null 2>&1 &
   track $!
   wait_until 30 wm_running || fail "openbox did not start"
+  await_window_manager_ready
+}
+
+# await_window_manager_ready: openbox claims the screen before it has finished starting, and a
+# window that asks to be shown in between is never shown: it stays unmapped, and keys typed at it
+# go nowhere. A probe window is asked to be shown until the window manager shows it.
+await_window_manager_ready() {
+  xmessage -name wm-probe -timeout 60 probe >/dev/null 2>&1 &
+  local probe_pid=$!
+  wait_until 30 probe_shown || fail "the window manager never showed a window"
+  kill "$probe_pid"
+  wait "$probe_pid" 2>/dev/null || true
+}
+probe_shown() {
+  local probe
+  probe=$(xdotool search --classname '^wm-probe$' 2>/dev/null | head -n1)
+  [[ -n $probe ]] || return 1
+  [[ $(xwininfo -id "$probe" 2>/dev/null | awk '/Map State/ {print $3}') == IsViewable ]] && return 0
+  xdotool windowmap "$probe" 2>/dev/null # asked again, once the window manager listens
+  return 1
 }
 
 # find_window [--onlyvisible]: prints the id of the program's window once it exists; fails if none
